@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that Tallowick needs and that this machine lacks.
+#   scripts/deps.sh build   what building and running Tallowick needs
+#   scripts/deps.sh test    that, plus what the test suite needs
+set -euo pipefail
+
+build_packages=(
+  build-essential cmake pkg-config            # compiler and build system
+  qt6-base-dev                                # Qt 6 Widgets: windows, pictures, dialogs
+  qt6-multimedia-dev libqt6multimedia6        # Qt 6 Multimedia: QAudioSink sound output
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev  # FFmpeg libraries: decoding, the encoder tool
+  libavcodec-extra                            # FFmpeg's LAME MP3 and OpenCORE AMR-NB encoders
+  fonts-dejavu-core                           # the sans-serif font of the skin
+)
+test_packages=(
+  libgtest-dev libgmock-dev                   # GoogleTest
+  ffmpeg sox libsox-fmt-mp3 lame              # making and checking audio fixtures at test time
+  pulseaudio pulseaudio-utils                 # a sound server with a null sink for the output tests
+  xvfb xauth                                  # a virtual display for the tests that need a real window
+)
+
+wanted=("${build_packages[@]}")
+if [ "${1:-build}" = test ]; then
+  wanted+=("${test_packages[@]}")
+fi
+
+missing=()
+for p in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
