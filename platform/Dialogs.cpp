@@ -1,0 +1,120 @@
+#include "platform/Dialogs.h"
+
+#include <QFileDialog>
+
+namespace {
+
+struct FilterEntry {
+    QString description;
+    QString pattern;
+};
+
+QList<FilterEntry> SplitFilter(const QString& filter)
+{
+    const QStringList parts = filter.split('|');
+    QList<FilterEntry> entries;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        entries.append({parts[i], parts[i + 1]});
+    return entries;
+}
+
+// Qt reads the patterns from the parenthesised part of a name filter, so the description
+// is rebuilt around the real patterns; "*.*" means every file, which on Linux is "*".
+QString QtNameFilter(const FilterEntry& entry)
+{
+    QStringList patterns = entry.pattern.split(';', Qt::SkipEmptyParts);
+    for (QString& p : patterns)
+        if (p.trimmed() == "*.*")
+            p = "*";
+    QString description = entry.description;
+    const int paren = description.lastIndexOf('(');
+    if (paren > 0)
+        description = description.left(paren).trimmed();
+    return description + " (" + patterns.join(' ') + ")";
+}
+
+class DesktopDialogs final : public TDialogs {
+public:
+    std::optional<TFileDialogAnswer> OpenFile(QWidget* parent, const TFileDialogRequest& request) override
+    {
+        return Run(parent, request, QFileDialog::AcceptOpen);
+    }
+
+    std::optional<TFileDialogAnswer> SaveFile(QWidget* parent, const TFileDialogRequest& request) override
+    {
+        return Run(parent, request, QFileDialog::AcceptSave);
+    }
+
+    QMessageBox::StandardButton Message(QWidget* parent, const QString& caption, const QString& text,
+                                        QMessageBox::Icon icon, QMessageBox::StandardButtons buttons) override
+    {
+        QMessageBox box(icon, caption, text, buttons, parent);
+        box.setTextFormat(Qt::PlainText);
+        const int answer = box.exec();
+        return answer == -1 ? box.standardButton(box.escapeButton()) : QMessageBox::StandardButton(answer);
+    }
+
+private:
+    static std::optional<TFileDialogAnswer> Run(QWidget* parent, const TFileDialogRequest& request,
+                                                QFileDialog::AcceptMode mode)
+    {
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(mode);
+        dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        const QStringList filters = TranslateFilter(request.filter);
+        dialog.setNameFilters(filters);
+        if (!filters.isEmpty())
+            dialog.selectNameFilter(filters.first());
+        if (!request.confirmOverwrite)
+            dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        // A name typed without an extension gets the extension of the selected entry,
+        // or the default extension when that entry stands for no single one.
+        auto applySuffix = [&dialog, &request, &filters](const QString& selected) {
+            QString ext = FilterEntryExtension(request.filter, int(filters.indexOf(selected)));
+            if (ext.isEmpty())
+                ext = request.defaultExt;
+            dialog.setDefaultSuffix(ext.startsWith('.') ? ext.mid(1) : ext);
+        };
+        if (mode == QFileDialog::AcceptSave) {
+            applySuffix(dialog.selectedNameFilter());
+            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applySuffix);
+        }
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return TFileDialogAnswer{dialog.selectedFiles().first(), int(filters.indexOf(dialog.selectedNameFilter()))};
+    }
+};
+
+TDialogs* installed = nullptr;
+
+}  // namespace
+
+TDialogs& TDialogs::Current()
+{
+    static DesktopDialogs desktop;
+    return installed ? *installed : desktop;
+}
+
+void TDialogs::Install(TDialogs* dialogs)
+{
+    installed = dialogs;
+}
+
+QStringList TranslateFilter(const QString& filter)
+{
+    QStringList result;
+    for (const FilterEntry& entry : SplitFilter(filter))
+        result.append(QtNameFilter(entry));
+    return result;
+}
+
+QString FilterEntryExtension(const QString& filter, int index)
+{
+    const QList<FilterEntry> entries = SplitFilter(filter);
+    if (index < 0 || index >= entries.size())
+        return {};
+    const QString pattern = entries[index].pattern.trimmed();
+    if (!pattern.startsWith("*.") || pattern.contains(';') || pattern == "*.*")
+        return {};
+    return pattern.mid(1);
+}

@@ -1,0 +1,157 @@
+#include "platform/ImageControl.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QPainter>
+
+TPicture::TPicture(const QImage& image, TPictureFormat format)
+    : image_(image), format_(image.isNull() ? TPictureFormat::None : format)
+{
+}
+
+TPicture TPicture::FromFile(const QString& path)
+{
+    QImageReader reader(path);
+    const QByteArray kind = reader.format().toLower();
+    QImage image = reader.read();
+    if (image.isNull())
+        return {};
+    return TPicture(image, kind == "jpeg" || kind == "jpg" ? TPictureFormat::Jpeg : TPictureFormat::Bitmap);
+}
+
+TImage::TImage(QWidget* parent) : QWidget(parent)
+{
+    // Move events are raised whether or not a button is held, as the window's
+    // hover and drag handlers need them.
+    setMouseTracking(true);
+}
+
+TImage::~TImage() = default;
+
+void TImage::SetPicture(const TPicture& picture)
+{
+    picture_ = picture;
+    if (canvas_)
+        canvas_->SetBitmap(picture_.Empty() ? nullptr : &picture_.Image());
+    ApplyAutoSize();
+    update();
+}
+
+void TImage::SetAutoSize(bool on)
+{
+    autoSize_ = on;
+    ApplyAutoSize();
+}
+
+void TImage::ApplyAutoSize()
+{
+    if (autoSize_ && !picture_.Empty())
+        resize(picture_.Width(), picture_.Height());
+}
+
+void TImage::SetHint(const QString& hint)
+{
+    hint_ = hint;
+    UpdateToolTip();
+}
+
+void TImage::SetShowHint(bool on)
+{
+    showHint_ = on;
+    UpdateToolTip();
+}
+
+void TImage::UpdateToolTip()
+{
+    setToolTip(showHint_ ? hint_ : QString());
+}
+
+TCanvas& TImage::Canvas()
+{
+    if (picture_.Empty()) {
+        QImage blank(qMax(width(), 1), qMax(height(), 1), QImage::Format_RGB32);
+        blank.fill(Qt::white);
+        picture_ = TPicture(blank, TPictureFormat::Bitmap);
+    }
+    if (!canvas_) {
+        canvas_ = std::make_unique<TCanvas>(&picture_.Image());
+        canvas_->OnChange = [this] { update(); };
+    } else {
+        canvas_->SetBitmap(&picture_.Image());
+    }
+    return *canvas_;
+}
+
+void TImage::ResizeBitmap(int width, int height)
+{
+    // A bitmap of no columns still needs a valid image behind the canvas; it is kept one
+    // pixel wide, and the control itself is what shows no columns.
+    QImage resized(qMax(width, 1), qMax(height, 1), QImage::Format_RGB32);
+    resized.fill(Qt::white);
+    if (!picture_.Empty()) {
+        QPainter p(&resized);
+        p.drawImage(0, 0, picture_.Image());
+    }
+    picture_ = TPicture(resized, TPictureFormat::Bitmap);
+    if (canvas_)
+        canvas_->SetBitmap(&picture_.Image());
+    ApplyAutoSize();
+    update();
+}
+
+void TImage::paintEvent(QPaintEvent*)
+{
+    if (picture_.Empty())
+        return;
+    QPainter painter(this);
+    painter.drawImage(0, 0, picture_.Image());
+}
+
+void TImage::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        clickPending_ = true;
+    const QPoint pos = event->position().toPoint();
+    emit MouseDown(event->button(), event->modifiers(), pos.x(), pos.y());
+}
+
+void TImage::mouseReleaseEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    const bool click = event->button() == Qt::LeftButton && clickPending_ && rect().contains(pos);
+    if (event->button() == Qt::LeftButton)
+        clickPending_ = false;
+    // The click comes before the mouse-up event, as a click handler may show a modal dialog
+    // whose loop must not see a half-finished release.
+    if (click)
+        emit Click();
+    emit MouseUp(event->button(), event->modifiers(), pos.x(), pos.y());
+}
+
+void TImage::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The second press of a double click raises a double-click event and a mouse-down
+    // event, but its release is no click.
+    clickPending_ = false;
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton)
+        emit DblClick();
+    emit MouseDown(event->button(), event->modifiers(), pos.x(), pos.y());
+}
+
+void TImage::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    emit MouseMove(event->buttons(), event->modifiers(), pos.x(), pos.y());
+}
+
+void TImage::enterEvent(QEnterEvent*)
+{
+    emit MouseEnter();
+}
+
+void TImage::leaveEvent(QEvent*)
+{
+    emit MouseLeave();
+}

@@ -1,0 +1,87 @@
+#pragma once
+// The image control: a widget that shows one picture from its top-left corner, cut to
+// its own size, optionally sizing itself to the picture. It raises click and mouse
+// events with positions in its own coordinates. Its picture keeps the format it was
+// made in (JPEG or bitmap), because the skin cares which one it holds.
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+#include "platform/Canvas.h"
+
+enum class TPictureFormat { None, Jpeg, Bitmap };
+
+class TPicture {
+public:
+    TPicture() = default;
+    TPicture(const QImage& image, TPictureFormat format);
+    // Reads a JPEG or BMP file (or Qt resource); empty when it cannot be read.
+    static TPicture FromFile(const QString& path);
+
+    bool Empty() const { return image_.isNull(); }
+    TPictureFormat Format() const { return format_; }
+    const QImage& Image() const { return image_; }
+    QImage& Image() { return image_; }
+    int Width() const { return image_.width(); }
+    int Height() const { return image_.height(); }
+
+private:
+    QImage image_;
+    TPictureFormat format_ = TPictureFormat::None;
+};
+
+class TImage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TImage(QWidget* parent = nullptr);
+    ~TImage() override;
+
+    const TPicture& Picture() const { return picture_; }
+    // Copies the picture in; with AutoSize on, a non-empty picture sets the control's size.
+    void SetPicture(const TPicture& picture);
+
+    bool AutoSize() const { return autoSize_; }
+    void SetAutoSize(bool on);
+
+    QString Hint() const { return hint_; }
+    void SetHint(const QString& hint);
+    bool ShowHint() const { return showHint_; }
+    void SetShowHint(bool on);
+
+    // The drawing surface of the picture's bitmap. When the picture holds no image, a
+    // blank bitmap of the control's size is made first, as a drawing surface needs one.
+    TCanvas& Canvas();
+    // Gives the bitmap a new size (making one if the picture holds none); drawing on the
+    // canvas goes on against the resized bitmap.
+    void ResizeBitmap(int width, int height);
+
+signals:
+    void Click();
+    void DblClick();
+    void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    void MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y);
+    void MouseEnter();
+    void MouseLeave();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void ApplyAutoSize();
+    void UpdateToolTip();
+
+    TPicture picture_;
+    bool autoSize_ = false;
+    QString hint_;
+    bool showHint_ = true;
+    bool clickPending_ = false;   // a left press on the control waits for its release
+    std::unique_ptr<TCanvas> canvas_;
+};

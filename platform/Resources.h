@@ -1,0 +1,19 @@
+#pragma once
+// Named resources of the executable, kept in Qt's resource system with the resource
+// type as folder and the name as file (":/exefile/av"). Type and name are looked up
+// without regard to case.
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+// The resource's path in the resource system, or an empty string when there is none.
+QString FindResource(const QString& type, const QString& name);
+std::optional<QByteArray> LoadResource(const QString& type, const QString& name);
+
+// Writes the bytes to the file through a new temporary file in the same folder that is
+// renamed over it once complete, so that a copy of the file that another process is
+// running or reading is never changed under it, and a failed write leaves any earlier
+// file as it was and no temporary file behind. Returns whether the file was replaced.
+bool ReplaceFileContents(const std::string& path, const QByteArray& bytes, mode_t mode);
