@@ -11,11 +11,18 @@ bool OwnedAndClosed(const struct stat& info)
     return info.st_uid == geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
+// "a/b/" names the same entry as "a/b", but a trailing slash makes lstat follow a
+// symbolic link, so the checks look at the name without it.
+std::string WithoutTrailingSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
 std::string ParentOf(const std::string& path)
 {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/')
-        trimmed.pop_back();
+    const std::string trimmed = WithoutTrailingSlashes(path);
     const auto slash = trimmed.find_last_of('/');
     if (slash == std::string::npos)
         return ".";
@@ -25,7 +32,7 @@ std::string ParentOf(const std::string& path)
 void MakeWithParents(const std::string& path)
 {
     struct stat info {};
-    if (path.empty() || lstat(path.c_str(), &info) == 0)
+    if (path.empty() || lstat(WithoutTrailingSlashes(path).c_str(), &info) == 0)
         return;
     const std::string parent = ParentOf(path);
     if (parent != path)
@@ -44,7 +51,7 @@ bool MakePrivateFolder(const std::string& path)
 bool IsPrivateFolder(const std::string& path)
 {
     struct stat info {};
-    return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && OwnedAndClosed(info);
+    return lstat(WithoutTrailingSlashes(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode) && OwnedAndClosed(info);
 }
 
 bool IsPrivateExecutable(const std::string& path)
