@@ -1,0 +1,64 @@
+#include "export/CommandLine.h"
+
+const char* const kMp3CommandTemplate = "av -i %s -ss %s -t %s -acodec mp3 -ab 64 -ac 2 \"%s\"";
+const char* const kAmrCommandTemplate = "av -i %s -ss %s -t %s -f amr -acodec amr_nb -ab 32 -ac 1 -ar 8000 \"%s\"";
+
+namespace {
+
+constexpr const char* kSlot = "%s";
+constexpr const char* kQuotedSlot = "\"%s\"";
+
+}  // namespace
+
+TCommandLine FillCommandTemplate(const char* commandTemplate, const std::string& source, const std::string& startTime,
+                                 const std::string& cutLength, const std::string& target)
+{
+    const std::string values[] = {source, startTime, cutLength, target};
+    TCommandLine line;
+    std::size_t next = 0;
+    const std::string text = commandTemplate;
+
+    // The text: each "%s" replaced in order.
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, kSlot) == 0 && next < 4) {
+            line.text += values[next++];
+            ++i;
+        } else {
+            line.text += text[i];
+        }
+    }
+
+    // The arguments: the template's blank-separated words, a slot word (quoted or not)
+    // standing for its whole value.
+    next = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = std::min(text.find(' ', pos), text.size());
+        const std::string word = text.substr(pos, end - pos);
+        if ((word == kSlot || word == kQuotedSlot) && next < 4)
+            line.arguments.push_back(values[next++]);
+        else if (!word.empty())
+            line.arguments.push_back(word);
+        pos = end + 1;
+    }
+    return line;
+}
+
+std::string PathExtension(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    return path.substr(dot);
+}
+
+const char* CommandTemplateFor(const std::string& target)
+{
+    const std::string extension = PathExtension(target);
+    if (extension == ".mp3")
+        return kMp3CommandTemplate;
+    if (extension == ".amr")
+        return kAmrCommandTemplate;
+    return nullptr;
+}

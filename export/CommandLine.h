@@ -1,0 +1,28 @@
+#pragma once
+// The encoder tool's two command lines. Each template has four slots: the source, the
+// start, the length and the target (in the template's double quotes). The command runs
+// as an argument vector, the template's words with each slot one whole argument, so a
+// path with blanks, quotes or any other character is never split and never reaches a
+// shell; the text form is the same line as one string, for showing and comparing.
+#include <string>
+#include <vector>
+
+extern const char* const kMp3CommandTemplate;
+extern const char* const kAmrCommandTemplate;
+
+struct TCommandLine {
+    std::string text;
+    std::vector<std::string> arguments;   // arguments[0] is the tool's name, "av"
+};
+
+// Fills the template's slots in order: source, start time, cut length, target.
+TCommandLine FillCommandTemplate(const char* commandTemplate, const std::string& source, const std::string& startTime,
+                                 const std::string& cutLength, const std::string& target);
+
+// The extension of a path: from the last dot after the last '/', dot included; empty
+// when the file name has none.
+std::string PathExtension(const std::string& path);
+
+// The template for a target, chosen by its extension compared byte for byte: ".mp3" or
+// ".amr"; null for any other extension (".MP3", ".wav", none).
+const char* CommandTemplateFor(const std::string& target);

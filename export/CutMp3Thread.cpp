@@ -1,0 +1,118 @@
+#include "export/CutMp3Thread.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <thread>
+
+#include "app/appDefine.h"
+#include "export/CommandLine.h"
+#include "export/RunAndWait.h"
+#include "platform/Dialogs.h"
+#include "platform/Label.h"
+#include "platform/MainThread.h"
+#include "platform/PrivateFolder.h"
+#include "platform/Shell.h"
+
+const char* const kConvertingStatus = "Converting Mp3 Ringtone ... ";
+const char* const kGeneratingStatus = "Generating %s ...";
+const char* const kCompletedStatus = "Completed.";
+const char* const kFailedStatus = "Export failed.";
+const char* const kOpenFolderQuestion = "Completed. Do you want to open the target directory?";
+
+namespace {
+
+constexpr const char* kToolFileName = "av";
+
+}  // namespace
+
+void TCutMp3Thread::Start(const TCutMp3ThreadInfo& info, QWidget* window, TLabel* statusLabel)
+{
+    PrepareMainThreadCalls();
+    auto* worker = new TCutMp3Thread(info, window, statusLabel);
+    std::thread([worker] {
+        worker->Execute();
+        delete worker;
+    }).detach();
+}
+
+TCutMp3Thread::TCutMp3Thread(const TCutMp3ThreadInfo& info, QWidget* window, TLabel* statusLabel)
+    : FInfo(info), window_(window), statusLabel_(statusLabel)
+{
+}
+
+TCutMp3Thread::~TCutMp3Thread()
+{
+    IsConverting = false;
+}
+
+void TCutMp3Thread::Execute()
+{
+    FStatus = kConvertingStatus;
+    UpdateStatus();
+    FStatus = QString(kGeneratingStatus).replace("%s", FInfo.TargetFile);
+    UpdateStatus();
+    const QString failure = Convert();
+    if (failure.isEmpty()) {
+        FStatus = kCompletedStatus;
+        UpdateStatus();
+        ShowResult();
+    } else {
+        FStatus = kFailedStatus;
+        UpdateStatus();
+        ShowFailure(failure);
+    }
+}
+
+QString TCutMp3Thread::Convert()
+{
+    const std::string target = FInfo.TargetFile.toStdString();
+    const char* commandTemplate = CommandTemplateFor(target);
+    if (!commandTemplate)
+        return "Only .mp3 and .amr targets can be written: " + FInfo.TargetFile;
+    const std::string tool = (WorkDir + kToolFileName).toStdString();
+    if (!WorkDirTrusted || !IsPrivateExecutable(tool))
+        return "The encoder tool is unavailable: " + WorkDir + kToolFileName +
+               " is missing or could be changed by other users.";
+    const TCommandLine command =
+        FillCommandTemplate(commandTemplate, FInfo.SourceFile.toStdString(), FInfo.StartTime.toStdString(),
+                            FInfo.CutLength.toStdString(), target);
+    const TRunResult run = RunAndWait(tool, command.arguments, WorkDir.toStdString());
+    if (!run.started)
+        return "The encoder tool could not be started: " + QString::fromStdString(run.message);
+    if (run.exitCode != 0)
+        return run.message.empty() ? QString("The encoder tool failed (exit status %1).").arg(run.exitCode)
+                                   : QString::fromStdString(run.message);
+    if (!QFileInfo(FInfo.TargetFile).isFile())
+        return "The encoder tool wrote no file at " + FInfo.TargetFile;
+    return {};
+}
+
+void TCutMp3Thread::UpdateStatus()
+{
+    const QString status = FStatus;
+    RunOnMainThread([this, status] {
+        if (statusLabel_)
+            statusLabel_->SetCaption(status);
+    });
+}
+
+void TCutMp3Thread::ShowResult()
+{
+    RunOnMainThread([this] {
+        if (!window_)
+            return;
+        const auto answer = TDialogs::Current().Message(window_, "Confirm", kOpenFolderQuestion,
+                                                        QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No);
+        if (answer == QMessageBox::Yes)
+            OpenFolderInFileManager(FInfo.TargetFile.left(FInfo.TargetFile.lastIndexOf('/') + 1));
+    });
+}
+
+void TCutMp3Thread::ShowFailure(const QString& reason)
+{
+    RunOnMainThread([this, reason] {
+        if (window_)
+            TDialogs::Current().Message(window_, QApplication::applicationDisplayName(), reason,
+                                        QMessageBox::Critical, QMessageBox::Ok);
+    });
+}

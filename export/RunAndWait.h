@@ -1,0 +1,17 @@
+#pragma once
+// Runs the encoder tool as a separate process and waits for it to end.
+#include <string>
+#include <vector>
+
+struct TRunResult {
+    bool started = false;
+    int exitCode = -1;         // the tool's exit status; -1 when it did not start or was killed
+    std::string message;       // the tool's last line on standard error, or why it did not start
+};
+
+// Runs program with the arguments (arguments[0] is the name the tool sees as its own),
+// in workingDir, with standard input from /dev/null and standard output discarded; no
+// shell is involved. Waits without a time-out. The process is not tied to the caller: if
+// the caller's process ends first, the tool runs on to the end.
+TRunResult RunAndWait(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& workingDir);

@@ -1,0 +1,11 @@
+#pragma once
+// Synchronous calls from a worker thread to the main thread.
+#include <functional>
+
+// Prepares the calls; must run once on the main thread before any worker uses them.
+void PrepareMainThreadCalls();
+
+// Runs the function on the main thread, from its event loop (also while a modal dialog
+// is open), and waits until it has run. If the main loop has ended for good, the call
+// never returns; the worker then simply ends with the process.
+void RunOnMainThread(const std::function<void()>& function);

@@ -1,0 +1,92 @@
+// The encoder tool's command lines, as text and as argument vectors, and running a tool.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "export/CommandLine.h"
+#include "export/RunAndWait.h"
+#include "support/Fixtures.h"
+
+TEST(CommandLine, FilledTemplatesAsTextAndArguments)
+{
+    struct Case {
+        std::string target;
+        std::string source;
+        std::string text;
+        std::vector<std::string> arguments;
+    };
+    const Case cases[] = {
+        {"/home/me/Tones/ring tone.mp3", "/home/me/My Music/song.mp3",
+         "av -i /home/me/My Music/song.mp3 -ss 00:00:20 -t 00:00:10 -acodec mp3 -ab 64 -ac 2 "
+         "\"/home/me/Tones/ring tone.mp3\"",
+         {"av", "-i", "/home/me/My Music/song.mp3", "-ss", "00:00:20", "-t", "00:00:10", "-acodec", "mp3", "-ab", "64",
+          "-ac", "2", "/home/me/Tones/ring tone.mp3"}},
+        {"/home/me/Tones/ring.amr", "/home/me/song.mp3",
+         "av -i /home/me/song.mp3 -ss 00:00:20 -t 00:00:10 -f amr -acodec amr_nb -ab 32 -ac 1 -ar 8000 "
+         "\"/home/me/Tones/ring.amr\"",
+         {"av", "-i", "/home/me/song.mp3", "-ss", "00:00:20", "-t", "00:00:10", "-f", "amr", "-acodec", "amr_nb", "-ab",
+          "32", "-ac", "1", "-ar", "8000", "/home/me/Tones/ring.amr"}},
+        // An empty source leaves two blanks after -i in the text and one empty argument.
+        {"/t/x.mp3", "",
+         "av -i  -ss 00:00:20 -t 00:00:10 -acodec mp3 -ab 64 -ac 2 \"/t/x.mp3\"",
+         {"av", "-i", "", "-ss", "00:00:20", "-t", "00:00:10", "-acodec", "mp3", "-ab", "64", "-ac", "2", "/t/x.mp3"}},
+        // Quotes, a "%s" and a leading dash in the paths stay whole arguments.
+        {"/t/-\"a\" %s.mp3", "/m/it's \"x\".wav",
+         "av -i /m/it's \"x\".wav -ss 00:00:20 -t 00:00:10 -acodec mp3 -ab 64 -ac 2 \"/t/-\"a\" %s.mp3\"",
+         {"av", "-i", "/m/it's \"x\".wav", "-ss", "00:00:20", "-t", "00:00:10", "-acodec", "mp3", "-ab", "64", "-ac", "2",
+          "/t/-\"a\" %s.mp3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        const char* commandTemplate = CommandTemplateFor(c.target);
+        ASSERT_NE(commandTemplate, nullptr);
+        const TCommandLine line = FillCommandTemplate(commandTemplate, c.source, "00:00:20", "00:00:10", c.target);
+        EXPECT_EQ(line.text, c.text);
+        EXPECT_EQ(line.arguments, c.arguments);
+    }
+}
+
+TEST(CommandLine, TemplateChosenByExactExtension)
+{
+    EXPECT_EQ(CommandTemplateFor("/a/ring.mp3"), kMp3CommandTemplate);
+    EXPECT_EQ(CommandTemplateFor("/a/ring.amr"), kAmrCommandTemplate);
+    for (const char* other : {"/a/ring.MP3", "/a/ring.Amr", "/a/ring.wav", "/a/ring", "/a.mp3/ring", "/a/.mp3x"})
+        EXPECT_EQ(CommandTemplateFor(other), nullptr) << other;
+    EXPECT_EQ(PathExtension("/a.b/c"), "");
+    EXPECT_EQ(PathExtension("/a/c.tar.gz"), ".gz");
+    EXPECT_EQ(PathExtension("/a/c."), ".");
+}
+
+TEST(RunAndWait, RunsInFolderAndReportsExitAndLastErrorLine)
+{
+    fixtures::ScratchDir scratch;
+    const std::string tool = scratch.file("tool");
+    fixtures::WriteFile(tool,
+                        "#!/bin/sh\n"
+                        "pwd > seen-folder\n"
+                        "printf '%s\\n' \"$@\" > seen-arguments\n"
+                        "read line && echo read-stdin > seen-stdin\n"
+                        "echo first >&2\necho 'Cannot read the source file' >&2\nexit 3\n");
+    chmod(tool.c_str(), 0700);
+    const TRunResult result = RunAndWait(tool, {"av", "a b", "", "\"q\""}, scratch.path());
+    EXPECT_TRUE(result.started);
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.message, "Cannot read the source file");
+    EXPECT_EQ(fixtures::ReadFile(scratch.file("seen-folder")), scratch.path() + "\n");
+    EXPECT_EQ(fixtures::ReadFile(scratch.file("seen-arguments")), "a b\n\n\"q\"\n");
+    EXPECT_EQ(fixtures::ReadFile(scratch.file("seen-stdin")), "") << "standard input is empty";
+}
+
+TEST(RunAndWait, ToolThatCannotStart)
+{
+    fixtures::ScratchDir scratch;
+    TRunResult missing = RunAndWait(scratch.file("missing"), {"av"}, scratch.path());
+    EXPECT_FALSE(missing.started);
+    EXPECT_EQ(missing.exitCode, -1);
+    EXPECT_FALSE(missing.message.empty());
+    const std::string tool = scratch.file("tool");
+    fixtures::WriteFile(tool, "#!/bin/sh\nexit 0\n");
+    chmod(tool.c_str(), 0700);
+    EXPECT_FALSE(RunAndWait(tool, {"av"}, scratch.file("no-such-folder")).started);
+    EXPECT_EQ(RunAndWait(tool, {"av"}, scratch.path()).exitCode, 0);
+}
