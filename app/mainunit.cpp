@@ -1,5 +1,6 @@
 #include "app/mainunit.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -7,6 +8,7 @@
 
 #include "app/appDefine.h"
 #include "audio/MediaPlayer.h"
+#include "platform/ErrorHandler.h"
 #include "platform/IniFile.h"
 #include "platform/PrivateFolder.h"
 #include "platform/TempDirectory.h"
@@ -38,6 +40,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     setFixedSize(kClientWidth, kClientHeight);
     CreateControls();
     FormCreate(this);
+    ConnectHandlers();
 }
 
 TMainForm::~TMainForm() = default;
@@ -121,6 +124,34 @@ void TMainForm::CreateControls()
     Timer2 = new QTimer(this);
     Timer2->setObjectName("Timer2");
     Timer2->setInterval(kTimerIntervalMs);
+}
+
+void TMainForm::ConnectHandlers()
+{
+    // Each handler runs under the default error handler, so that an error it raises is
+    // shown in the error box and never unwinds through the toolkit.
+    const auto onClick = [this](TImage* control, void (TMainForm::*handler)(QObject*)) {
+        connect(control, &TImage::Click, this, [this, control, handler] { RunHandler([&] { (this->*handler)(control); }); });
+    };
+    onClick(btnPlay, &TMainForm::btnPlayClick);
+    onClick(MouseEffectImage1, &TMainForm::MouseEffectImage1Click);
+    onClick(btnPlaySelected, &TMainForm::btnPlaySelectedClick);
+    onClick(btnMarkStart, &TMainForm::btnMarkStartClick);
+    onClick(btnMarkEnd, &TMainForm::btnMarkEndClick);
+    onClick(btnMoveLeft, &TMainForm::btnMoveLeftClick);
+    onClick(btnMoveRight, &TMainForm::btnMoveRightClick);
+    onClick(btnSave, &TMainForm::btnSaveClick);
+    connect(imgWave, &TImage::MouseUp, this, [this](Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
+        RunHandler([&] { imgWaveMouseUp(imgWave, button, shift, x, y); });
+    });
+    connect(Timer2, &QTimer::timeout, this, [this] { RunHandler([&] { Timer2Timer(Timer2); }); });
+    Timer2->start();
+    // The idle handler runs each time the event queue has been emptied and the loop is
+    // about to wait for the next event.
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+        bool done = true;
+        RunHandler([&] { ApplicationEvents1Idle(this, done); });
+    });
 }
 
 void TMainForm::FormCreate(QObject*)

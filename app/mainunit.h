@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "controls/MouseEffectImage.h"
+#include "export/CutMp3Thread.h"
 #include "platform/ImageControl.h"
 #include "platform/Label.h"
 
@@ -58,11 +59,32 @@ public:
     // The strip renderer; lives from FormCreate until FormClose.
     std::unique_ptr<TWaveRender> FRender;
 
+    // The path of the last file opened; the source of an export.
+    QString FSourceFile;
+    // The latest export request.
+    QString FTargetFile;
+    TCutMp3ThreadInfo FCutInfo;
+
     void FormCreate(QObject* Sender);
     void FormShow(QObject* Sender);
     void FormClose(QObject* Sender);
     void ExtractTools();
     void LoadAppInfo();
+
+    // Transport and selection (strip/TransportCommands.cpp).
+    void btnPlayClick(QObject* Sender);
+    void MouseEffectImage1Click(QObject* Sender);
+    void btnPlaySelectedClick(QObject* Sender);
+    void btnMarkStartClick(QObject* Sender);
+    void btnMarkEndClick(QObject* Sender);
+    void btnMoveLeftClick(QObject* Sender);
+    void btnMoveRightClick(QObject* Sender);
+    void imgWaveMouseUp(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void Timer2Timer(QObject* Sender);
+    void ApplicationEvents1Idle(QObject* Sender, bool& Done);
+
+    // Export (export/SaveCommand.cpp).
+    void btnSaveClick(QObject* Sender);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -70,6 +92,7 @@ protected:
 
 private:
     void CreateControls();
+    void ConnectHandlers();
     TLabel* MakeLabel(const QString& name, const QRect& geometry, const QString& text, bool autoSize = false);
     TMouseEffectImage* MakeButton(const QString& name, const QRect& geometry, const QString& hint);
 

@@ -1,0 +1,60 @@
+// The Save command: asks for a target and hands the selection to a conversion worker.
+#include <QApplication>
+
+#include "app/appDefine.h"
+#include "app/mainunit.h"
+#include "export/CommandLine.h"
+#include "platform/Dialogs.h"
+#include "strip/TimeText.h"
+#include "strip/WaveRender.h"
+
+namespace {
+
+const char* const kSaveFilter = "Mp3 Music File (*.mp3)|*.mp3|AMR Ringtone (*.amr)|*.amr";
+const char* const kSaveDefaultExt = ".mp3";
+const char* const kBusyNotice =
+    "A ringtone is still being converted. Please wait until it has finished before saving another one.";
+const char* const kNoFileNotice = "Please open an audio file first: there is nothing to save yet.";
+const char* const kWrongExtensionNotice = "Only .mp3 and .amr files can be written. Please choose a name ending in "
+                                          ".mp3 or .amr.";
+
+void Notice(QWidget* window, const QString& text)
+{
+    TDialogs::Current().Message(window, QApplication::applicationDisplayName(), text, QMessageBox::Information,
+                                QMessageBox::Ok);
+}
+
+}  // namespace
+
+void TMainForm::btnSaveClick(QObject*)
+{
+    if (IsConverting) {
+        Notice(this, kBusyNotice);
+        return;
+    }
+    if (FSourceFile.isEmpty() || !FRender) {
+        Notice(this, kNoFileNotice);
+        return;
+    }
+    const auto answer = TDialogs::Current().SaveFile(this, {kSaveFilter, kSaveDefaultExt, false});
+    if (!answer)
+        return;
+    FTargetFile = answer->path;
+    if (!CommandTemplateFor(FTargetFile.toStdString())) {
+        Notice(this, kWrongExtensionNotice);
+        return;
+    }
+    FCutInfo.SourceFile = FSourceFile;
+    FCutInfo.TargetFile = FTargetFile;
+    const int64_t begin = FRender->BeginSecond();
+    FCutInfo.StartTime = QString::fromStdString(FormatTimeText(begin));
+    FCutInfo.CutLength = QString::fromStdString(FormatTimeText(int64_t(FRender->EndSecond()) - begin));
+    // The flag is set before the worker exists, so that it can never be cleared first.
+    IsConverting = true;
+    try {
+        TCutMp3Thread::Start(FCutInfo, this, sb_status);
+    } catch (...) {
+        IsConverting = false;
+        throw;
+    }
+}

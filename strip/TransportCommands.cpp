@@ -1,0 +1,163 @@
+// The main window's transport and selection commands: play, pause, play the selection,
+// the markers, the strip click, the cursor timer and the position labels. Each command
+// acts only in its own player modes and otherwise does nothing at all. Nothing clamps a
+// marker or the cursor.
+#include <QString>
+#include <algorithm>
+#include <cstdint>
+#include <initializer_list>
+#include <limits>
+
+#include "app/mainunit.h"
+#include "audio/MediaPlayer.h"
+#include "strip/TimeText.h"
+#include "strip/WaveRender.h"
+
+namespace {
+
+// Player modes.
+constexpr int32_t kModeStopped = 1;
+constexpr int32_t kModePlaying = 2;
+constexpr int32_t kModeSeeking = 4;
+constexpr int32_t kModePaused = 5;
+constexpr int32_t kModeOpen = 6;
+
+constexpr int32_t kColumnsPerSecond = 5;
+constexpr int64_t kMillisecondsPerSecond = 1000;
+
+bool ModeIn(int32_t mode, std::initializer_list<int32_t> modes)
+{
+    return std::find(modes.begin(), modes.end(), mode) != modes.end();
+}
+
+// The player counts milliseconds in 32 bits; a position far outside any file is held
+// at the ends of that range rather than wrapping around.
+int32_t ToPlayerTime(int64_t milliseconds)
+{
+    return int32_t(std::clamp<int64_t>(milliseconds, std::numeric_limits<int32_t>::min(),
+                                       std::numeric_limits<int32_t>::max()));
+}
+
+int32_t SecondsToPlayerTime(int32_t seconds)
+{
+    return ToPlayerTime(seconds * kMillisecondsPerSecond);
+}
+
+QString TimeLabel(const char* prefix, int64_t seconds)
+{
+    return QString(prefix) + QString::fromStdString(FormatTimeText(seconds));
+}
+
+}  // namespace
+
+void TMainForm::btnPlayClick(QObject*)
+{
+    if (!FRender || !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModeSeeking, kModePaused, kModeOpen}))
+        return;
+    MediaPlayer1->SetTimeFormat(TMPTimeFormats::Milliseconds);
+    MediaPlayer1->SetStartPos(SecondsToPlayerTime(FRender->CursorSecond()));
+    MediaPlayer1->Play();
+}
+
+void TMainForm::MouseEffectImage1Click(QObject*)
+{
+    // Pause stops: a later Play starts again from the cursor's whole second.
+    if (MediaPlayer1->Mode() != kModePlaying)
+        return;
+    MediaPlayer1->Stop();
+}
+
+void TMainForm::btnPlaySelectedClick(QObject*)
+{
+    if (!FRender ||
+        !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen}))
+        return;
+    // Opening the file again also stops any playback.
+    MediaPlayer1->Open();
+    MediaPlayer1->SetTimeFormat(TMPTimeFormats::Milliseconds);
+    MediaPlayer1->SetStartPos(SecondsToPlayerTime(FRender->BeginSecond()));
+    // Up to the end of the end marker's whole second.
+    MediaPlayer1->SetEndPos(ToPlayerTime(int64_t(FRender->EndSecond()) * kMillisecondsPerSecond + kMillisecondsPerSecond));
+    MediaPlayer1->Play();
+}
+
+void TMainForm::btnMarkStartClick(QObject*)
+{
+    if (!FRender ||
+        !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen}))
+        return;
+    const int32_t cursor = FRender->CursorPos();
+    if (FRender->SelRight() < cursor) {
+        FRender->SetBeginPos(cursor);
+        FRender->SetEndPos(cursor + 1);
+    } else {
+        FRender->SetBeginPos(cursor);
+    }
+}
+
+void TMainForm::btnMarkEndClick(QObject*)
+{
+    if (!FRender ||
+        !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen}))
+        return;
+    const int32_t cursor = FRender->CursorPos();
+    if (FRender->SelLeft() > cursor) {
+        FRender->SetBeginPos(cursor);
+        FRender->SetEndPos(cursor + 1);
+    } else {
+        FRender->SetEndPos(cursor);
+    }
+}
+
+void TMainForm::btnMoveLeftClick(QObject*)
+{
+    if (!FRender ||
+        !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen}))
+        return;
+    FRender->SetBeginPos(FRender->SelLeft() - kColumnsPerSecond);
+}
+
+void TMainForm::btnMoveRightClick(QObject*)
+{
+    if (!FRender ||
+        !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen}))
+        return;
+    FRender->SetEndPos(FRender->SelRight() + kColumnsPerSecond);
+}
+
+void TMainForm::imgWaveMouseUp(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int X, int)
+{
+    if (!FRender)
+        return;
+    const bool wasPlaying = MediaPlayer1->Mode() == kModePlaying;
+    if (wasPlaying)
+        MediaPlayer1->Stop();
+    FRender->SetCursorPos(X + 1);
+    if (wasPlaying) {
+        // Playback goes on from the clicked column to the end of the file.
+        MediaPlayer1->SetPosition(ToPlayerTime(int64_t(FRender->CursorPos()) * kMillisecondsPerSecond / kColumnsPerSecond));
+        MediaPlayer1->Play();
+    }
+}
+
+void TMainForm::Timer2Timer(QObject*)
+{
+    if (!FRender || MediaPlayer1->Mode() != kModePlaying)
+        return;
+    // The cursor jumps to the column of the last whole second played.
+    FRender->SetCursorPos((MediaPlayer1->Position() / int32_t(kMillisecondsPerSecond)) * kColumnsPerSecond);
+}
+
+void TMainForm::ApplicationEvents1Idle(QObject*, bool& Done)
+{
+    Done = true;
+    if (!FRender)
+        return;
+    const int64_t begin = FRender->BeginSecond();
+    const int64_t end = FRender->EndSecond();
+    // Each label is only changed when its text changes.
+    lblBeginPos->SetCaption(TimeLabel("Begin Pos: ", begin));
+    lblEndPos->SetCaption(TimeLabel("End Pos: ", end));
+    lblSelectedLength->SetCaption(TimeLabel("Length: ", end - begin));
+    lblCurrentPos->SetCaption(TimeLabel("Current Pos: ", MediaPlayer1->Position() / int32_t(kMillisecondsPerSecond)));
+}
