@@ -1,0 +1,167 @@
+// Start-up: the work folder, the encoder tool written into it, config.ini, and the
+// window's creation, show and close handlers.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/appDefine.h"
+#include "app/mainunit.h"
+#include "strip/WaveRender.h"
+#include "support/Fixtures.h"
+
+namespace {
+
+// Points the temporary directory at a scratch folder for one test.
+class ScopedRuntimeDir {
+public:
+    explicit ScopedRuntimeDir(const std::string& path) : old_(std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "")
+    {
+        setenv("XDG_RUNTIME_DIR", path.c_str(), 1);
+    }
+    ~ScopedRuntimeDir()
+    {
+        if (old_.empty())
+            unsetenv("XDG_RUNTIME_DIR");
+        else
+            setenv("XDG_RUNTIME_DIR", old_.c_str(), 1);
+    }
+
+private:
+    std::string old_;
+};
+
+mode_t ModeOf(const std::string& path)
+{
+    struct stat info {};
+    lstat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+std::string ConfigPath()
+{
+    return (QCoreApplication::applicationDirPath() + "/config.ini").toStdString();
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    void TearDown() override { std::filesystem::remove(ConfigPath()); }
+    fixtures::ScratchDir scratch;
+};
+
+}  // namespace
+
+TEST_F(StartupTest, WritesTheEncoderToolIntoAPrivateWorkFolder)
+{
+    const std::string runtime = scratch.file("missing/runtime");
+    ScopedRuntimeDir env(runtime);
+    TMainForm form;
+    EXPECT_EQ(WorkDir.toStdString(), runtime + "/Quimbrel/");
+    EXPECT_TRUE(WorkDirTrusted);
+    EXPECT_EQ(ModeOf(runtime + "/Quimbrel"), 0700u);
+    const std::string tool = runtime + "/Quimbrel/av";
+    EXPECT_EQ(ModeOf(tool), 0700u);
+    // The written tool is the real encoder: it answers a bad command line with a message.
+    const auto run = fixtures::RunTool({tool, "-zz", "1", "out.mp3"});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.standardError.find("-zz"), std::string::npos) << run.standardError;
+    EXPECT_FALSE(IsConverting);
+}
+
+TEST_F(StartupTest, RewritesTheToolAtEveryStart)
+{
+    ScopedRuntimeDir env(scratch.path());
+    const std::string tool = scratch.file("Quimbrel/av");
+    { TMainForm first; }
+    const std::string original = fixtures::ReadFile(tool);
+    fixtures::WriteFile(tool, "damaged");
+    { TMainForm second; }
+    EXPECT_EQ(fixtures::ReadFile(tool), original);
+}
+
+TEST_F(StartupTest, NeverWritesIntoAFolderOthersCouldChange)
+{
+    ScopedRuntimeDir env(scratch.path());
+    const std::string folder = scratch.file("Quimbrel");
+    mkdir(folder.c_str(), 0700);
+    chmod(folder.c_str(), 0777);
+    TMainForm form;
+    EXPECT_FALSE(WorkDirTrusted);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/av"));
+
+    // A work folder that is a link to somewhere else is not used either.
+    fixtures::ScratchDir other;
+    const std::string elsewhere = other.file("target");
+    mkdir(elsewhere.c_str(), 0700);
+    fixtures::ScratchDir runtime;
+    symlink(elsewhere.c_str(), runtime.file("Quimbrel").c_str());
+    ScopedRuntimeDir env2(runtime.path());
+    TMainForm linked;
+    EXPECT_FALSE(WorkDirTrusted);
+    EXPECT_FALSE(std::filesystem::exists(elsewhere + "/av"));
+}
+
+TEST_F(StartupTest, HomepageFromConfigIni)
+{
+    ScopedRuntimeDir env(scratch.path());
+    struct Case {
+        const char* content;   // null: no config.ini
+        QString expected;
+    };
+    const Case cases[] = {
+        {nullptr, kDefaultHomepage},
+        {"[ApplicationInfo]\nHomepage=https://ring.example/\n", "https://ring.example/"},
+        {"[ApplicationInfo]\nHomepage=\n", ""},
+        {"[Other]\nHomepage=https://wrong.example/\n", kDefaultHomepage},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.content ? c.content : "(no config.ini)");
+        std::filesystem::remove(ConfigPath());
+        if (c.content)
+            fixtures::WriteFile(ConfigPath(), c.content);
+        TMainForm form;
+        EXPECT_EQ(AppInfo.Homepage, c.expected);
+    }
+}
+
+TEST_F(StartupTest, FirstShowReadsConfigAgainAndCentres)
+{
+    ScopedRuntimeDir env(scratch.path());
+    std::filesystem::remove(ConfigPath());
+    TMainForm form;
+    EXPECT_EQ(AppInfo.Homepage, kDefaultHomepage);
+    fixtures::WriteFile(ConfigPath(), "[ApplicationInfo]\nHomepage=https://later.example/\n");
+    form.show();
+    EXPECT_EQ(AppInfo.Homepage, "https://later.example/");
+    EXPECT_EQ(form.size(), QSize(598, 422));
+    EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(form.windowTitle(), "Tallowick");
+    // Showing again after hiding (as a restore does) reads nothing.
+    fixtures::WriteFile(ConfigPath(), "[ApplicationInfo]\nHomepage=https://third.example/\n");
+    form.hide();
+    form.show();
+    EXPECT_EQ(AppInfo.Homepage, "https://later.example/");
+}
+
+TEST_F(StartupTest, StripRendererLivesFromCreateToClose)
+{
+    ScopedRuntimeDir env(scratch.path());
+    TMainForm form;
+    ASSERT_TRUE(form.FRender);
+    EXPECT_EQ(form.FRender->CursorPos(), 20);
+    EXPECT_EQ(form.imgWave->Picture().Width(), 276);
+    EXPECT_EQ(form.imgWave->Picture().Height(), 152);
+    form.show();
+    form.close();
+    EXPECT_FALSE(form.FRender);
+    // Handlers that come after the close find no renderer and do nothing.
+    form.btnMarkStartClick(&form);
+    bool done = false;
+    form.ApplicationEvents1Idle(&form, done);
+    EXPECT_TRUE(done);
+}
