@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "app/appDefine.h"
+#include "audio/MPGTools.h"
 #include "audio/MediaPlayer.h"
 #include "platform/ErrorHandler.h"
 #include "platform/IniFile.h"
@@ -141,6 +142,7 @@ void TMainForm::ConnectHandlers()
     onClick(btnMoveLeft, &TMainForm::btnMoveLeftClick);
     onClick(btnMoveRight, &TMainForm::btnMoveRightClick);
     onClick(btnSave, &TMainForm::btnSaveClick);
+    onClick(btnOpen, &TMainForm::btnOpenClick);
     connect(imgWave, &TImage::MouseUp, this, [this](Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
         RunHandler([&] { imgWaveMouseUp(imgWave, button, shift, x, y); });
     });
@@ -189,6 +191,9 @@ void TMainForm::FormShow(QObject*)
 
 void TMainForm::FormClose(QObject*)
 {
+    // A scan in progress ends at once; its command then changes nothing.
+    if (FLoadingReader)
+        FLoadingReader->Cancel();
     Timer2->stop();
     FRender.reset();
 }

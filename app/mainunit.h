@@ -14,6 +14,7 @@
 #include "platform/Label.h"
 
 class TMediaPlayer;
+class TMPEGAudio;
 class TWaveRender;
 
 // The temporary directory with its trailing "/".
@@ -71,6 +72,13 @@ public:
     void ExtractTools();
     void LoadAppInfo();
 
+    // Opening a file (audio/OpenCommand.cpp).
+    void btnOpenClick(QObject* Sender);
+    // Fills the property labels and sizes the strip for the file just opened; false when
+    // the examination was cancelled (a later open or the window's close), in which case
+    // nothing was changed.
+    bool LoadFileInfo(const QString& path);
+
     // Transport and selection (strip/TransportCommands.cpp).
     void btnPlayClick(QObject* Sender);
     void MouseEffectImage1Click(QObject* Sender);
@@ -97,4 +105,6 @@ private:
     TMouseEffectImage* MakeButton(const QString& name, const QRect& geometry, const QString& hint);
 
     bool firstShowDone_ = false;
+    // The reader of an open command that is still scanning, if any.
+    TMPEGAudio* FLoadingReader = nullptr;
 };

@@ -1,0 +1,97 @@
+// The Open command: the user picks an audio file, the media player opens it, its
+// properties are written into the five labels, and the strip is sized to its length
+// (five columns a second). MP3 files are examined by the MPEG audio reader; every
+// other file gets only its length from the player.
+//
+// While the reader scans, the window's events keep being handled, so a second Open can
+// start in the middle of the first. The later open wins: once its file is open in the
+// player it cancels the earlier scan, and the earlier command then leaves the labels,
+// the strip and the source path alone, so that all of them and the player describe one
+// and the same file. Closing the window cancels a scan the same way.
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTime>
+
+#include "app/mainunit.h"
+#include "audio/MPGErrorBox.h"
+#include "audio/MPGTools.h"
+#include "audio/MediaPlayer.h"
+#include "platform/Dialogs.h"
+#include "platform/LocaleTime.h"
+#include "strip/WaveRender.h"
+
+namespace {
+
+const char* const kOpenFilter =
+    "Mp3 Music Files (*.mp3)|*.mp3|Wave Files (*.wav)|*.wav|WMA Files (*.wma)|*.wma|All Files (*.*)|*.*";
+constexpr int32_t kColumnsPerSecond = 5;
+constexpr int32_t kMillisecondsPerSecond = 1000;
+
+// The extension of the file name: from its last dot on, dot included; empty without one.
+QString FileNameExtension(const QString& path)
+{
+    const QString name = path.mid(path.lastIndexOf('/') + 1);
+    const int dot = name.lastIndexOf('.');
+    return dot < 0 ? QString() : name.mid(dot);
+}
+
+}  // namespace
+
+void TMainForm::btnOpenClick(QObject*)
+{
+    const auto answer = TDialogs::Current().OpenFile(this, {kOpenFilter, QString(), false});
+    if (!answer)
+        return;
+    const QString path = answer->path;
+    MediaPlayer1->SetFileName(path);
+    MediaPlayer1->Open();
+    // The player now holds this file: an earlier open still scanning gives way to it.
+    if (FLoadingReader)
+        FLoadingReader->Cancel();
+    if (!LoadFileInfo(path))
+        return;
+    FSourceFile = path;
+    imgAd->hide();
+    ScrollBoxWave->show();
+    lblFilename->SetHint(lblFilename->Caption());
+}
+
+bool TMainForm::LoadFileInfo(const QString& path)
+{
+    int32_t seconds = 0;
+    QString sampleRate = "Sample Rate: ", length = "Time Length: ", bitrate = "Bitrate: ", channel = "Channel: ";
+    // Compared byte for byte: only ".mp3" in lower case is examined as MPEG audio.
+    if (FileNameExtension(path) == ".mp3") {
+        TMPEGAudio reader;
+        reader.SetReadErrorHandler(ShowReadErrorBox);
+        reader.SetMessagePump([] {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            return true;
+        });
+        TMPEGAudio* outer = FLoadingReader;
+        FLoadingReader = &reader;
+        reader.SetFileName(path.toStdString());
+        FLoadingReader = outer;
+        if (reader.Cancelled() || !FRender)
+            return false;
+        seconds = reader.Duration();
+        sampleRate += QString::number(reader.SampleRate());
+        length += LongTimeText(QTime(0, 0).addSecs(reader.Duration()));
+        bitrate += QString::fromStdString(reader.BitRateText());
+        channel += QString::fromStdString(reader.StereoText());
+    } else {
+        seconds = MediaPlayer1->Length() / kMillisecondsPerSecond;
+        length += QString::number(seconds);
+    }
+    lblFilename->SetCaption("File Name: " + path);
+    lblSampleRate->SetCaption(sampleRate);
+    lblLength->SetCaption(length);
+    lblBitrate->SetCaption(bitrate);
+    lblChannel->SetCaption(channel);
+
+    const int32_t columns = seconds * kColumnsPerSecond;
+    imgWave->resize(columns, imgWave->height());
+    imgWave->ResizeBitmap(columns, imgWave->height());
+    FRender->SetWaveWidth(columns);
+    return true;
+}
