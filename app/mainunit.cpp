@@ -40,6 +40,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
                                                                   : QCoreApplication::applicationName());
     setFixedSize(kClientWidth, kClientHeight);
     CreateControls();
+    LoadSkin();
+    ConnectChrome();
     FormCreate(this);
     ConnectHandlers();
 }

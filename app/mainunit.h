@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 #include "controls/MouseEffectImage.h"
 #include "export/CutMp3Thread.h"
@@ -94,6 +95,23 @@ public:
     // Export (export/SaveCommand.cpp).
     void btnSaveClick(QObject* Sender);
 
+    // Window chrome, hint echo and the About link (app/mainchrome.cpp).
+    void btnCloseClick(QObject* Sender);
+    void btnMinimizeClick(QObject* Sender);
+    void imgBackMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
+    void imgAdMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
+    void btnPlayMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
+    void btnMarkStartMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
+    void btnMarkEndMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
+    void btnPlaySelectedMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
+    void btnMoveLeftMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
+    void btnMoveRightMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
+    void MouseEffectImage1MouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X,
+                                    int Y);
+    void lblAboutMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
+    void lblAboutMouseLeave(QObject* Sender);
+    void lblAboutClick(QObject* Sender);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -101,10 +119,20 @@ protected:
 private:
     void CreateControls();
     void ConnectHandlers();
+    // The skin's pictures, fonts and colours (app/Skin.cpp).
+    void LoadSkin();
+    // The chrome handlers above (app/mainchrome.cpp).
+    void ConnectChrome();
+    void DragWindow(QObject* Sender, Qt::MouseButtons Buttons, int X, int Y);
+    void EchoHint(QObject* Sender);
     TLabel* MakeLabel(const QString& name, const QRect& geometry, const QString& text, bool autoSize = false);
     TMouseEffectImage* MakeButton(const QString& name, const QRect& geometry, const QString& hint);
 
     bool firstShowDone_ = false;
+    // A window drag where the platform has no move loop of its own: the point of the
+    // window under the pointer since the left button went down.
+    std::optional<QPoint> dragGrip_;
+    bool manualDrag_ = false;
     // The reader of an open command that is still scanning, if any.
     TMPEGAudio* FLoadingReader = nullptr;
 };

@@ -1,0 +1,82 @@
+// Loads the skin into the main window: the background, the banner, the three pictures of
+// every picture button, the window's font and the label colours.
+#include "app/Skin.h"
+
+#include <QPalette>
+
+#include "app/mainunit.h"
+
+QFont SkinFont(int pixelSize, bool bold)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+TPicture SkinPicture(const QString& fileName)
+{
+    return TPicture::FromFile(QStringLiteral(":/skin/") + fileName);
+}
+
+QIcon SkinIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48})
+        icon.addFile(QStringLiteral(":/skin/tallowick-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+namespace {
+
+// 0x00BBGGRR colours of the labels.
+constexpr unsigned int kBlack = 0x000000;
+constexpr unsigned int kYellow = 0x00FFFF;
+constexpr unsigned int kWhite = 0xFFFFFF;
+
+// Gives a button its normal, hover and pressed pictures from the files named after it.
+void LoadButton(TMouseEffectImage* button, const QString& over, const QString& down)
+{
+    const QString name = button->objectName();
+    button->SetOriginPicture(SkinPicture(name + ".jpg"));
+    button->SetOverPicture(SkinPicture(over));
+    button->SetDownPicture(SkinPicture(down));
+    button->SetRevertOnLeave(false);
+}
+
+}  // namespace
+
+void TMainForm::LoadSkin()
+{
+    setWindowIcon(SkinIcon());
+    // The window's own colour is the button face, all of it hidden under the background.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, colours.color(QPalette::Button));
+    setPalette(colours);
+    setAutoFillBackground(true);
+    setFont(SkinFont(kSkinFontPixels));
+
+    imgBack->SetPicture(SkinPicture("imgBack.jpg"));
+    // The banner is taller than its control, which cuts it to its own 170 rows.
+    imgAd->SetPicture(SkinPicture("imgAd.jpg"));
+
+    for (TMouseEffectImage* button : {btnOpen, btnSave, btnMarkStart, btnMarkEnd, btnPlaySelected, btnMoveLeft,
+                                      btnMoveRight, MouseEffectImage1, btnClose})
+        LoadButton(button, button->objectName() + "_over.jpg", button->objectName() + "_down.bmp");
+    // Play is pressed in its hover picture; minimise has a bitmap hover picture and a
+    // JPEG pressed picture.
+    LoadButton(btnPlay, "btnPlay_over.jpg", "btnPlay_over.jpg");
+    LoadButton(btnMinimize, "btnMinimize_over.bmp", "btnMinimize_down.jpg");
+
+    // The property and position labels write in black on the white panels.
+    for (TLabel* label : {lblFilename, lblBitrate, lblChannel, lblSampleRate, lblLength, lblBeginPos, lblEndPos,
+                          lblSelectedLength, lblCurrentPos})
+        label->SetFontColor(kBlack);
+    sb_status->setFont(SkinFont(kSkinFontPixels));
+    sb_status->SetFontColor(kBlack);
+    lbl_status->setFont(SkinFont(kSkinFontPixels, true));
+    lbl_status->SetFontColor(kYellow);
+    lblAbout->setFont(SkinFont(kSkinFontPixels));
+    lblAbout->SetFontColor(kWhite);
+}
