@@ -193,6 +193,10 @@ public:
     // at the end of the file) or -1 when the system reports a read error.
     std::int64_t Read(std::int64_t position, std::uint8_t* target, std::size_t count)
     {
+        if (position >= FHoleStart && position + std::int64_t(count) <= FHoleEnd) {
+            std::memset(target, 0, count);
+            return std::int64_t(count);
+        }
         if (position < FStart || position + std::int64_t(count) > FStart + std::int64_t(FCount)) {
             if (count > kBufferBytes || !Fill(position))
                 return -1;
@@ -210,12 +214,16 @@ public:
     {
         std::int64_t at = from;
         while (at <= last) {
+            if (at >= FHoleStart && at < FHoleEnd) {
+                at = FHoleEnd;
+                continue;
+            }
             if (at < FStart || at + 1 >= FStart + std::int64_t(FCount)) {
                 const off_t data = lseek(FFd, off_t(at), SEEK_DATA);
-                if (data < 0 && errno == ENXIO)
-                    return kNone;  // nothing but a hole up to the end of the file
-                if (data > at) {
-                    at = data;
+                if ((data < 0 && errno == ENXIO) || data > at) {
+                    // A hole from here up to the next data, or up to the end of the file.
+                    FHoleStart = at;
+                    FHoleEnd = data < 0 ? FSize : std::int64_t(data);
                     continue;
                 }
                 if (!Fill(at) || FCount < 2)
@@ -263,6 +271,9 @@ private:
     std::unique_ptr<std::uint8_t[]> FData;
     std::int64_t FStart = 0;
     std::size_t FCount = 0;
+    // The last hole found: a range of zero bytes that has not been read.
+    std::int64_t FHoleStart = 0;
+    std::int64_t FHoleEnd = 0;
 };
 
 }  // namespace
