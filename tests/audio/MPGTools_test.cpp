@@ -68,6 +68,18 @@ std::string PairFile(const THeaderSpec& spec, std::size_t frameLength, std::size
     return file;
 }
 
+// How many of this process's file descriptors refer to the file.
+int OpenDescriptorsOf(const std::string& path)
+{
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) == path)
+            ++count;
+    }
+    return count;
+}
+
 // ---- DecodeHeader --------------------------------------------------------------------------
 
 struct TDecodeCase {
@@ -277,10 +289,13 @@ TEST(MPGToolsFailure, NoHeaderScansWholeFileAndReportsOnce)
 
     TMPEGAudio r;
     TAnswers answers;
+    int openWhileReporting = -1;
+    answers.onCall = [&] { openWhileReporting = OpenDescriptorsOf(path); };
     r.SetReadErrorHandler(answers.Handler());
     EXPECT_EQ(LoadFile(r, path), TMPEGAudio::mrCancel);
     ASSERT_EQ(answers.Calls(), 1);
     EXPECT_EQ(answers.fileNames[0], path);
+    EXPECT_EQ(openWhileReporting, 0);  // the file is closed before the handler runs
     ExpectResetValues(r);
     EXPECT_EQ(r.Length(), std::int64_t(contents.size()));
     EXPECT_EQ(r.FirstFramePos(), r.Length() + 1);
