@@ -1,6 +1,7 @@
 #include "platform/Dialogs.h"
 
 #include <QFileDialog>
+#include <QPushButton>
 
 namespace {
 
@@ -33,6 +34,20 @@ QString QtNameFilter(const FilterEntry& entry)
     return description + " (" + patterns.join(' ') + ")";
 }
 
+QString ButtonText(QMessageBox::StandardButton button)
+{
+    switch (button) {
+    case QMessageBox::Yes: return QObject::tr("&Yes");
+    case QMessageBox::No: return QObject::tr("&No");
+    case QMessageBox::Ok: return QObject::tr("OK");
+    case QMessageBox::Cancel: return QObject::tr("Cancel");
+    case QMessageBox::Abort: return QObject::tr("&Abort");
+    case QMessageBox::Retry: return QObject::tr("&Retry");
+    case QMessageBox::Ignore: return QObject::tr("&Ignore");
+    default: return QString();
+    }
+}
+
 class DesktopDialogs final : public TDialogs {
 public:
     std::optional<TFileDialogAnswer> OpenFile(QWidget* parent, const TFileDialogRequest& request) override
@@ -48,10 +63,37 @@ public:
     QMessageBox::StandardButton Message(QWidget* parent, const QString& caption, const QString& text,
                                         QMessageBox::Icon icon, QMessageBox::StandardButtons buttons) override
     {
-        QMessageBox box(icon, caption, text, buttons, parent);
+        QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
         box.setTextFormat(Qt::PlainText);
-        const int answer = box.exec();
-        return answer == -1 ? box.standardButton(box.escapeButton()) : QMessageBox::StandardButton(answer);
+        // The buttons stand in this fixed order whatever the desktop's button layout; one
+        // role for all keeps them in the order they are added.
+        static const QMessageBox::StandardButton order[] = {QMessageBox::Yes,    QMessageBox::No,
+                                                            QMessageBox::Ok,     QMessageBox::Cancel,
+                                                            QMessageBox::Abort,  QMessageBox::Retry,
+                                                            QMessageBox::Ignore};
+        QList<QPair<QAbstractButton*, QMessageBox::StandardButton>> added;
+        for (const auto standard : order) {
+            if (!(buttons & standard))
+                continue;
+            QAbstractButton* button = box.addButton(ButtonText(standard), QMessageBox::ActionRole);
+            added.append({button, standard});
+        }
+        // Closing the box or pressing Escape answers Cancel, else No, else OK.
+        QMessageBox::StandardButton escape = QMessageBox::NoButton;
+        for (const auto candidate : {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Ok})
+            if (escape == QMessageBox::NoButton && (buttons & candidate))
+                escape = candidate;
+        for (const auto& [button, standard] : added) {
+            if (standard == escape)
+                box.setEscapeButton(button);
+            if (button == added.first().first)
+                box.setDefaultButton(qobject_cast<QPushButton*>(button));
+        }
+        box.exec();
+        for (const auto& [button, standard] : added)
+            if (box.clickedButton() == button)
+                return standard;
+        return escape;
     }
 
 private:

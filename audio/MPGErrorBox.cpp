@@ -1,0 +1,21 @@
+#include "audio/MPGErrorBox.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include "platform/Dialogs.h"
+
+std::uint16_t ShowReadErrorBox(const TMPEGAudio& reader)
+{
+    const QString text =
+        QStringLiteral("Error openning file: ") + QFile::decodeName(QByteArray::fromStdString(reader.FileName()));
+    switch (TDialogs::Current().Message(nullptr, QStringLiteral("Error"), text, QMessageBox::Critical,
+                                        QMessageBox::Cancel | QMessageBox::Retry | QMessageBox::Ignore)) {
+    case QMessageBox::Retry:
+        return TMPEGAudio::mrRetry;
+    case QMessageBox::Ignore:
+        return TMPEGAudio::mrIgnore;
+    default:
+        return TMPEGAudio::mrCancel;   // Cancel, or the box closed
+    }
+}

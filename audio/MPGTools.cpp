@@ -1,0 +1,645 @@
+#include "audio/MPGTools.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// ---- Frame header layout (bit 31 is the top bit of the first byte) ----------------------
+constexpr std::uint32_t kSyncMask = 0xFFE00000u;  // bits 31..21: frame sync, all set
+constexpr int kVersionShift = 19;                  // bits 20..19
+constexpr int kLayerShift = 17;                    // bits 18..17
+constexpr int kProtectionBit = 16;
+constexpr int kBitRateShift = 12;                  // bits 15..12
+constexpr int kSampleRateShift = 10;               // bits 11..10
+constexpr int kPaddingBit = 9;
+constexpr int kModeShift = 6;                      // bits 7..6
+constexpr int kCopyrightBit = 3;
+constexpr int kOriginalBit = 2;
+
+constexpr std::uint8_t kVersionReserved = 0;
+constexpr std::uint8_t kVersionMpeg1 = 1;
+// Version code (bits 20..19) -> Version: 00 MPEG 2.5, 01 reserved, 10 MPEG 2, 11 MPEG 1.
+constexpr std::uint8_t kVersionByCode[4] = {3, kVersionReserved, 2, kVersionMpeg1};
+
+constexpr std::uint8_t kModeSingleChannel = 3;
+
+// Sample rates in Hz by Version (1, 2, 3) and sample-rate index 0..2; index 3 is reserved.
+constexpr std::int32_t kSampleRates[4][4] = {
+    {0, 0, 0, 0},
+    {44100, 48000, 32000, 0},  // MPEG 1 (ISO/IEC 11172-3)
+    {22050, 24000, 16000, 0},  // MPEG 2 (ISO/IEC 13818-3, lower sampling frequencies)
+    {11025, 12000, 8000, 0},   // MPEG 2.5
+};
+
+// Bit rates in kbit/s by bit-rate index 0..15. Index 0 is the free format and index 15 is
+// forbidden; both count as no bit rate (0).
+// ISO/IEC 11172-3 (MPEG 1), one row per layer.
+constexpr std::int16_t kMpeg1Layer1BitRates[16] = {0, 32, 64, 96, 128, 160, 192, 224,
+                                                   256, 288, 320, 352, 384, 416, 448, 0};
+constexpr std::int16_t kMpeg1Layer2BitRates[16] = {0, 32, 48, 56, 64, 80, 96, 112,
+                                                   128, 160, 192, 224, 256, 320, 384, 0};
+constexpr std::int16_t kMpeg1Layer3BitRates[16] = {0, 32, 40, 48, 56, 64, 80, 96,
+                                                   112, 128, 160, 192, 224, 256, 320, 0};
+// ISO/IEC 13818-3 (MPEG 2 lower sampling frequencies; MPEG 2.5 uses the same rows).
+constexpr std::int16_t kLsfLayer1BitRates[16] = {0, 32, 48, 56, 64, 80, 96, 112,
+                                                 128, 144, 160, 176, 192, 224, 256, 0};
+constexpr std::int16_t kLsfLayer23BitRates[16] = {0, 8, 16, 24, 32, 40, 48, 56,
+                                                  64, 80, 96, 112, 128, 144, 160, 0};
+
+// Frame length: Layer I counts slots of 4 bytes, 12 kbit per slot-second; the other layers
+// count bytes with the factor 144 for every version.
+constexpr std::int64_t kLayer1SlotFactor = 12000;
+constexpr std::int64_t kLayer1SlotBytes = 4;
+constexpr std::int64_t kFrameByteFactor = 144000;
+
+constexpr std::int64_t kHeaderBytes = 4;
+constexpr std::int64_t kShortestReadableFile = 5;  // files this long or shorter are not read
+
+// Xing header: its offset from the frame start by version and channel count.
+constexpr std::int64_t kXingOffsetMpeg1Stereo = 36;
+constexpr std::int64_t kXingOffsetMpeg1Mono = 21;
+constexpr std::int64_t kXingOffsetLsfStereo = 21;
+constexpr std::int64_t kXingOffsetLsfMono = 13;
+constexpr char kXingTag[4] = {'X', 'i', 'n', 'g'};
+constexpr std::size_t kXingBlockBytes = 116;  // the bytes read after "Xing"
+constexpr std::uint32_t kXingFramesFlag = 1;  // flag bit 0: the frame count follows
+constexpr double kSamplesPerFrame = 1152.0;
+
+// ID3v1 tag: the last 128 bytes of the file.
+constexpr std::int64_t kTagBytes = 128;
+constexpr char kTagId[3] = {'T', 'A', 'G'};
+constexpr std::size_t kTagTitleAt = 3, kTagArtistAt = 33, kTagAlbumAt = 63, kTagYearAt = 93,
+                      kTagCommentAt = 97, kTagTrackAt = 126, kTagGenreAt = 127;
+constexpr std::size_t kTagTextBytes = 30, kTagYearBytes = 4;
+constexpr std::size_t kTitleMax = 30;
+
+// The pump runs at file positions that are multiples of 300. With a pump interval it is
+// asked only at every 218th of them (65400 bytes), and runs when the interval has passed.
+constexpr std::int64_t kPumpStep = 300;
+constexpr std::int64_t kThrottledPumpStep = 218 * kPumpStep;
+
+constexpr std::size_t kBufferBytes = 128 * 1024;
+
+const char kNotFoundPrefix[] = "[not found: ";
+const char kNoTag[] = "[notag]";
+
+std::uint32_t BigEndian32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+bool Bit(std::uint32_t header, int bit) { return (header >> bit) & 1u; }
+
+std::string Cut(std::string text, std::size_t maxLength)
+{
+    if (text.size() > maxLength)
+        text.resize(maxLength);
+    return text;
+}
+
+// The text after the last path separator.
+std::string NamePart(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The name resolved against the current directory; symbolic links are not followed.
+std::string AbsoluteName(const std::string& name)
+{
+    if (name.empty())
+        return name;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(name, error);
+    return error ? name : absolute.string();
+}
+
+// A name with a zero byte inside names no file: the system would see only its first part.
+bool HasZeroByte(const std::string& name) { return name.find('\0') != std::string::npos; }
+
+bool FileExists(const std::string& name)
+{
+    struct stat info;
+    return !name.empty() && !HasZeroByte(name) && stat(name.c_str(), &info) == 0 &&
+           !S_ISDIR(info.st_mode);
+}
+
+// An ID3v1 text: cut at its first zero byte, trailing blanks removed.
+std::string TagText(const std::uint8_t* bytes, std::size_t count)
+{
+    const auto* end = static_cast<const std::uint8_t*>(std::memchr(bytes, 0, count));
+    std::size_t length = end ? std::size_t(end - bytes) : count;
+    while (length > 0 && bytes[length - 1] == ' ')
+        --length;
+    return std::string(reinterpret_cast<const char*>(bytes), length);
+}
+
+// Nearest whole number, halves going to the even neighbour.
+double RoundHalfEven(double value)
+{
+    const double below = std::floor(value);
+    const double fraction = value - below;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0.0))
+        return below + 1.0;
+    return below;
+}
+
+class TFileCloser {
+public:
+    explicit TFileCloser(int fd) : FFd(fd) {}
+    ~TFileCloser() { close(FFd); }
+    TFileCloser(const TFileCloser&) = delete;
+    TFileCloser& operator=(const TFileCloser&) = delete;
+
+private:
+    int FFd;
+};
+
+std::mutex& DefaultsMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+TReadErrorHandler& DefaultHandlerSlot()
+{
+    static TReadErrorHandler handler;
+    return handler;
+}
+TMessagePump& DefaultPumpSlot()
+{
+    static TMessagePump pump;
+    return pump;
+}
+
+// A window of the file held in memory: reads at any position go through it, and a read
+// outside it refills it from that position.
+class TFileBuffer {
+public:
+    static constexpr std::int64_t kNone = -1;
+    static constexpr std::int64_t kFailed = -2;
+
+    TFileBuffer(int fd, std::int64_t size) : FFd(fd), FSize(size), FData(new std::uint8_t[kBufferBytes]) {}
+
+    // Copies up to count bytes from position to target; returns the number delivered (fewer
+    // at the end of the file) or -1 when the system reports a read error.
+    std::int64_t Read(std::int64_t position, std::uint8_t* target, std::size_t count)
+    {
+        if (position >= FHoleStart && position + std::int64_t(count) <= FHoleEnd) {
+            std::memset(target, 0, count);
+            return std::int64_t(count);
+        }
+        if (position < FStart || position + std::int64_t(count) > FStart + std::int64_t(FCount)) {
+            if (count > kBufferBytes || !Fill(position))
+                return -1;
+        }
+        const std::size_t delivered = std::min<std::size_t>(count, std::size_t(FStart + std::int64_t(FCount) - position));
+        std::memcpy(target, FData.get() + (position - FStart), delivered);
+        return std::int64_t(delivered);
+    }
+
+    // The first position p in [from, last] whose byte is 0xFF and whose next byte has its
+    // top three bits set (the eleven sync bits of a frame header); kNone when there is none,
+    // kFailed on a read error. last + 1 must lie inside the file. Holes of a sparse file
+    // (zero bytes) are passed over without reading them.
+    std::int64_t FindSync(std::int64_t from, std::int64_t last)
+    {
+        std::int64_t at = from;
+        while (at <= last) {
+            if (at >= FHoleStart && at < FHoleEnd) {
+                at = FHoleEnd;
+                continue;
+            }
+            if (at < FStart || at + 1 >= FStart + std::int64_t(FCount)) {
+                const off_t data = lseek(FFd, off_t(at), SEEK_DATA);
+                if ((data < 0 && errno == ENXIO) || data > at) {
+                    // A hole from here up to the next data, or up to the end of the file.
+                    FHoleStart = at;
+                    FHoleEnd = data < 0 ? FSize : std::int64_t(data);
+                    continue;
+                }
+                if (!Fill(at) || FCount < 2)
+                    return kFailed;  // a read error, or the file has shrunk
+            }
+            const std::uint8_t* start = FData.get() + (at - FStart);
+            const std::int64_t searchable =
+                std::min(FStart + std::int64_t(FCount) - 1 - at, last - at + 1);
+            const auto* hit = static_cast<const std::uint8_t*>(std::memchr(start, 0xFF, std::size_t(searchable)));
+            if (!hit) {
+                at += searchable;
+                continue;
+            }
+            at += hit - start;
+            if ((hit[1] & 0xE0) == 0xE0)
+                return at;
+            ++at;
+        }
+        return kNone;
+    }
+
+private:
+    bool Fill(std::int64_t position)
+    {
+        FStart = position;
+        FCount = 0;
+        const std::size_t wanted =
+            position < FSize ? std::size_t(std::min<std::int64_t>(kBufferBytes, FSize - position)) : 0;
+        while (FCount < wanted) {
+            const ssize_t got = pread(FFd, FData.get() + FCount, wanted - FCount, off_t(position + std::int64_t(FCount)));
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            if (got == 0)
+                break;
+            FCount += std::size_t(got);
+        }
+        return true;
+    }
+
+    int FFd;
+    std::int64_t FSize;
+    std::unique_ptr<std::uint8_t[]> FData;
+    std::int64_t FStart = 0;
+    std::size_t FCount = 0;
+    // The last hole found: a range of zero bytes that has not been read.
+    std::int64_t FHoleStart = 0;
+    std::int64_t FHoleEnd = 0;
+};
+
+}  // namespace
+
+// One run of the scan (steps 6.1 to 6.7 of a load) over an open file.
+class TMPEGAudio::TScan {
+public:
+    TScan(TMPEGAudio& reader, int fd, std::int64_t size, const std::string& absoluteName)
+        : R(reader), FBuffer(fd, size), FSize(size), FAbsoluteName(absoluteName),
+          FPump(reader.FMessagePump), FInterval(reader.FPumpInterval),
+          FPumpStep(reader.FPumpInterval.count() > 0 ? kThrottledPumpStep : kPumpStep),
+          FLastPump(std::chrono::steady_clock::now())
+    {
+    }
+
+    std::int32_t Run()
+    {
+        std::int32_t result = 0;
+        R.FLength = FSize;
+        std::int64_t position = 0;
+        std::uint8_t bytes[kHeaderBytes];
+        for (;;) {
+            // 6.1: the first window.
+            if (FBuffer.Read(position, bytes, kHeaderBytes) != kHeaderBytes)
+                return -1;
+            position += kHeaderBytes;
+            std::uint32_t window = BigEndian32(bytes);
+
+            // 6.2: slide the window until it holds a valid header or reaches the end.
+            std::int64_t nextPump = (position / FPumpStep + 1) * FPumpStep;
+            while (!R.DecodeHeader(window)) {
+                if (position >= FSize)
+                    break;
+                // Every window between here and the next stop fails the sync test, whose only
+                // effect (clearing the header fields) the test at the stop repeats.
+                const std::int64_t stop = std::min(FSize, nextPump);
+                const std::int64_t sync = FBuffer.FindSync(position - kHeaderBytes + 1, stop - kHeaderBytes);
+                if (sync == TFileBuffer::kFailed)
+                    return -1;
+                position = sync == TFileBuffer::kNone ? stop : sync + kHeaderBytes;
+                if (FBuffer.Read(position - kHeaderBytes, bytes, kHeaderBytes) != kHeaderBytes)
+                    return -1;
+                window = BigEndian32(bytes);
+                if (position == nextPump) {
+                    nextPump += FPumpStep;
+                    if (!PumpPoint())
+                        return Cancelled();
+                }
+            }
+
+            // 6.3: the candidate must leave room for its frame.
+            R.FFirstFramePos = position - kHeaderBytes;
+            const std::int64_t room = R.FLength - R.FFirstFramePos - R.FFrameLength + 2 * std::int64_t(R.FErrorProt);
+            if (R.IsValid() && room > 0) {
+                // 6.4: the confirming header one frame further on.
+                if (FBuffer.Read(R.FFirstFramePos + R.FFrameLength, bytes, kHeaderBytes) != kHeaderBytes)
+                    return -1;
+                if (!R.DecodeHeader(BigEndian32(bytes))) {
+                    GiveUp();
+                    position = R.FFirstFramePos + 1;
+                    result = -1;
+                } else {
+                    result = 0;
+                    // 6.5: a Xing header in the first frame.
+                    position = R.FFirstFramePos + XingOffset();
+                    if (FBuffer.Read(position, bytes, kHeaderBytes) != kHeaderBytes)
+                        return -1;
+                    position += kHeaderBytes;
+                    if (std::memcmp(bytes, kXingTag, sizeof kXingTag) == 0 && !ReadXing(position))
+                        return -1;
+                    // 6.6: the ID3v1 tag.
+                    if (R.FLength > kTagBytes) {
+                        std::uint8_t tag[kTagBytes];
+                        position = R.FLength - kTagBytes;
+                        if (FBuffer.Read(position, tag, kTagBytes) != kTagBytes)
+                            return -1;
+                        position += kTagBytes;
+                        if (std::memcmp(tag, kTagId, sizeof kTagId) == 0)
+                            R.ReadTag(tag);
+                        else
+                            R.FTitle = Cut(NamePart(R.FFileName), kTitleMax);
+                    }
+                }
+            } else {
+                GiveUp();
+                R.FFirstFramePos = R.FLength + 1;
+                result = -1;
+                // the scan goes on right after the four header bytes
+            }
+
+            // 6.7
+            if (R.IsValid() || position >= FSize)
+                return result;
+        }
+    }
+
+private:
+    // A candidate that did not hold: the data go back to their reset values.
+    void GiveUp()
+    {
+        R.ResetData();
+        R.FFileName = FAbsoluteName;
+        R.FLength = FSize;
+    }
+
+    std::int32_t Cancelled()
+    {
+        GiveUp();
+        R.FFirstFramePos = R.FLength + 1;
+        R.FCancelled = true;
+        return -1;
+    }
+
+    // Lets the window handle its events; false when the scan is to end.
+    bool PumpPoint()
+    {
+        if (R.FCancelRequested.load(std::memory_order_relaxed))
+            return false;
+        if (!FPump)
+            return true;
+        if (FInterval.count() > 0) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - FLastPump < FInterval)
+                return true;
+        }
+        const bool goOn = FPump();
+        FLastPump = std::chrono::steady_clock::now();
+        return goOn && !R.FCancelRequested.load(std::memory_order_relaxed);
+    }
+
+    std::int64_t XingOffset() const
+    {
+        const bool mono = R.FMode == kModeSingleChannel;
+        if (R.FVersion == kVersionMpeg1)
+            return mono ? kXingOffsetMpeg1Mono : kXingOffsetMpeg1Stereo;
+        return mono ? kXingOffsetLsfMono : kXingOffsetLsfStereo;
+    }
+
+    // The variable-bit-rate steps after "Xing"; false when the load fails.
+    bool ReadXing(std::int64_t position)
+    {
+        R.FBitRate = -1;
+        std::uint8_t block[kXingBlockBytes];
+        if (FBuffer.Read(position, block, kXingBlockBytes) != std::int64_t(kXingBlockBytes))
+            return false;
+        const std::uint32_t flags = BigEndian32(block);
+        const std::uint32_t frames = (flags & kXingFramesFlag) ? BigEndian32(block + 4) : 0;
+        const double seconds = kSamplesPerFrame / R.FSampleRate * frames;
+        R.FDuration = std::uint16_t(std::int64_t(RoundHalfEven(seconds)));
+        if (frames == 0)
+            return false;
+        R.FFrameLength = std::uint16_t(R.FLength / frames);
+        return true;
+    }
+
+    TMPEGAudio& R;
+    TFileBuffer FBuffer;
+    const std::int64_t FSize;
+    const std::string& FAbsoluteName;
+    const TMessagePump FPump;  // a copy: the reader's own may be replaced during the pump
+    const std::chrono::milliseconds FInterval;
+    const std::int64_t FPumpStep;
+    std::chrono::steady_clock::time_point FLastPump;
+};
+
+TMPEGAudio::TMPEGAudio()
+{
+    std::lock_guard<std::mutex> lock(DefaultsMutex());
+    FReadErrorHandler = DefaultHandlerSlot();
+    FMessagePump = DefaultPumpSlot();
+}
+
+void TMPEGAudio::SetDefaultReadErrorHandler(TReadErrorHandler handler)
+{
+    std::lock_guard<std::mutex> lock(DefaultsMutex());
+    DefaultHandlerSlot() = std::move(handler);
+}
+
+TReadErrorHandler TMPEGAudio::DefaultReadErrorHandler()
+{
+    std::lock_guard<std::mutex> lock(DefaultsMutex());
+    return DefaultHandlerSlot();
+}
+
+void TMPEGAudio::SetDefaultMessagePump(TMessagePump pump)
+{
+    std::lock_guard<std::mutex> lock(DefaultsMutex());
+    DefaultPumpSlot() = std::move(pump);
+}
+
+TMessagePump TMPEGAudio::DefaultMessagePump()
+{
+    std::lock_guard<std::mutex> lock(DefaultsMutex());
+    return DefaultPumpSlot();
+}
+
+void TMPEGAudio::SetFileName(const std::string& name)
+{
+    FFileName = name;
+    if (FAutoLoad)
+        Load();
+}
+
+std::int32_t TMPEGAudio::Load()
+{
+    FCancelRequested.store(false, std::memory_order_relaxed);
+    FCancelled = false;
+    const std::string givenName = FFileName;
+    ResetData();
+    const std::string absoluteName = AbsoluteName(givenName);
+    FFileName = absoluteName;
+    for (;;) {
+        std::int32_t result = -1;
+        if (!FileExists(absoluteName)) {
+            FTitle = Cut(kNotFoundPrefix + NamePart(givenName) + "]", kTitleMax);
+        } else {
+            FFirstFramePos = 0;
+            const int fd = open(absoluteName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+            if (fd < 0) {
+                result = errno;
+            } else {
+                TFileCloser closer(fd);
+                result = 0;
+                struct stat info;
+                if (fstat(fd, &info) != 0) {
+                    result = -1;
+                } else if (info.st_size > kShortestReadableFile) {
+                    TScan scan(*this, fd, std::int64_t(info.st_size), absoluteName);
+                    result = scan.Run();
+                }
+            }
+        }
+        if (FCancelled)
+            return -1;
+        const TReadErrorHandler handler = FReadErrorHandler;
+        if (result == 0 || !handler)
+            return result;
+        result = handler(*this);
+        if (result != mrRetry)
+            return result;
+        if (FCancelRequested.load(std::memory_order_relaxed)) {
+            FCancelled = true;
+            return -1;
+        }
+    }
+}
+
+void TMPEGAudio::ResetData()
+{
+    FTagHeader = "BAD";
+    FTitle = kNoTag;
+    FArtist = kNoTag;
+    FAlbum = kNoTag;
+    FYear = "    ";
+    FComment = kNoTag;
+    FGenre = 255;
+    FTrack = 0;
+    FDuration = 0;
+    FLength = 0;
+    FVersion = 0;
+    FLayer = 0;
+    FSampleRate = 0;
+    FBitRate = 0;
+    FMode = 0;
+    FCopyright = false;
+    FOriginal = false;
+    FErrorProt = false;
+    FPadding = false;
+    FFrameLength = 0;
+    FFileName.clear();
+}
+
+bool TMPEGAudio::IsValid() const
+{
+    return FLength > kShortestReadableFile && FVersion != kVersionReserved && FLayer != 0 &&
+           FSampleRate > 0 && (FBitRate > 0 || FBitRate == -1);
+}
+
+void TMPEGAudio::ClearHeaderFields()
+{
+    FVersion = 0;
+    FLayer = 0;
+    FSampleRate = 0;
+    FBitRate = 0;
+    FMode = 0;
+    FCopyright = false;
+    FOriginal = false;
+    FErrorProt = false;
+    FPadding = false;
+    FFrameLength = 0;
+}
+
+bool TMPEGAudio::DecodeHeader(std::uint32_t header)
+{
+    ClearHeaderFields();
+    if ((header & kSyncMask) != kSyncMask)
+        return false;
+    FVersion = kVersionByCode[(header >> kVersionShift) & 3u];
+    if (FVersion == kVersionReserved)
+        return IsValid();
+    FLayer = std::uint8_t(4 - ((header >> kLayerShift) & 3u)) & 3u;  // code 00 (reserved) gives 0
+    FSampleRate = kSampleRates[FVersion][(header >> kSampleRateShift) & 3u];
+
+    const unsigned bitRateIndex = (header >> kBitRateShift) & 15u;
+    const std::int16_t* bitRates = nullptr;
+    if (FVersion == kVersionMpeg1) {
+        if (FLayer == 1)
+            bitRates = kMpeg1Layer1BitRates;
+        else if (FLayer == 2)
+            bitRates = kMpeg1Layer2BitRates;
+        else if (FLayer == 3)
+            bitRates = kMpeg1Layer3BitRates;
+    } else if (FLayer == 1) {
+        bitRates = kLsfLayer1BitRates;
+    } else if (FLayer != 0) {
+        bitRates = kLsfLayer23BitRates;
+    }
+    FBitRate = bitRates ? bitRates[bitRateIndex] : 0;
+
+    FErrorProt = Bit(header, kProtectionBit);
+    FPadding = Bit(header, kPaddingBit);
+    FMode = std::uint8_t((header >> kModeShift) & 3u);
+    FCopyright = Bit(header, kCopyrightBit);
+    FOriginal = Bit(header, kOriginalBit);
+
+    // Computed in 64 bits: Length × 8 passes 32 bits from 256 MiB on.
+    FDuration = FBitRate == 0 ? 0 : std::uint16_t(FLength * 8 / (std::int64_t(FBitRate) * 1000));
+    if (FSampleRate <= 0) {
+        FFrameLength = 0;
+    } else {
+        const std::int64_t padding = FPadding ? 1 : 0;
+        if (FLayer == 1)
+            FFrameLength = std::uint16_t((kLayer1SlotFactor * FBitRate / FSampleRate + padding) * kLayer1SlotBytes);
+        else
+            FFrameLength = std::uint16_t(kFrameByteFactor * FBitRate / FSampleRate + padding);
+    }
+    return IsValid();
+}
+
+double TMPEGAudio::DurationTime() const
+{
+    const int hours = FDuration / 3600;
+    const int minutes = (FDuration % 3600) / 60;
+    const int seconds = FDuration % 60;
+    const double milliseconds = hours * 3600000.0 + minutes * 60000.0 + seconds * 1000.0;
+    return milliseconds / 86400000.0;
+}
+
+std::string TMPEGAudio::BitRateText() const
+{
+    return FBitRate == -1 ? std::string("VBR") : std::to_string(FBitRate);
+}
+
+std::string TMPEGAudio::StereoText() const
+{
+    return FMode == kModeSingleChannel ? std::string("Mono") : std::string("Stereo");
+}
+
+void TMPEGAudio::ReadTag(const std::uint8_t* tag)
+{
+    FTagHeader.assign(reinterpret_cast<const char*>(tag), sizeof kTagId);
+    FTitle = TagText(tag + kTagTitleAt, kTagTextBytes);
+    FArtist = TagText(tag + kTagArtistAt, kTagTextBytes);
+    FAlbum = TagText(tag + kTagAlbumAt, kTagTextBytes);
+    FYear.assign(reinterpret_cast<const char*>(tag + kTagYearAt), kTagYearBytes);
+    FComment = TagText(tag + kTagCommentAt, kTagTextBytes);
+    FTrack = tag[kTagTrackAt];
+    FGenre = tag[kTagGenreAt];
+}

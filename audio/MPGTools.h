@@ -1,0 +1,183 @@
+#pragma once
+// TMPEGAudio: examines an MPEG audio file (MPEG 1, 2 and 2.5, Layers I to III) and reports
+// its properties: sample rate, playing time, bit rate or that the bit rate varies (a Xing
+// header in the first frame), channel mode, the other frame-header fields, and the ID3v1 tag
+// at the end of the file. It only reads the file.
+//
+// The first frame header is found by sliding a four-byte window through the file; it is
+// accepted only when a second valid header stands exactly one frame length further on.
+// The file is read through a buffer, and the scan jumps straight to the next byte that can
+// start a header (0xFF followed by three set bits); the results are those of a scan that
+// tests every byte position.
+//
+// Plain C++: no GUI. The window reaches the reader through two callbacks:
+//  - the message pump, called while a scan runs (at file positions that are multiples of
+//    300, at most once per PumpInterval); it returns false to end the scan at once;
+//  - the read error handler, called when a load fails; its answer mrRetry reads the file
+//    again, any other answer becomes the result of Load.
+// Both have process-wide defaults (SetDefaultMessagePump, SetDefaultReadErrorHandler) that
+// every new reader copies; the application sets them once at start-up: the pump to a
+// function that handles the pending Qt events, the handler to ShowReadErrorBox
+// (MPGErrorBox.h). Without them a reader neither pumps nor reports.
+//
+// Ending a scan early (the main window closes while a load is pumping its events):
+//  - the pump returns false, or anything called from inside the pump calls Cancel();
+//  - the scan then stops at once, closes the file, does NOT call the error handler and
+//    makes Load return -1 with Cancelled() true and the data of a scan that found nothing.
+// After the pump has returned false (or Cancel was called) the reader calls neither
+// callback again during that load. The reader itself lives on the stack of the command
+// that loads, so it is never freed under its own feet; what the caller must ensure is that
+// its own objects outlive the load: it must not delete the window (or anything the pump or
+// the handler reaches) from inside the pump. The window defers its close: in its close
+// handler it calls Cancel() on the reader that is loading and ignores the close, and closes
+// itself once the load has returned. Alternatively the pump holds a QPointer to the window
+// and returns false once it has gone; the loading command must then not touch the window
+// after Load returns either (check the same QPointer).
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class TMPEGAudio;
+
+// Answers a failed load; receives the reader (read access to every field). The codes are
+// those of the error box: mrCancel, mrRetry, mrIgnore.
+using TReadErrorHandler = std::function<std::uint16_t(const TMPEGAudio&)>;
+
+// Handles the pending window events during a scan; returns true to go on scanning,
+// false to end the scan at once.
+using TMessagePump = std::function<bool()>;
+
+class TMPEGAudio {
+public:
+    // Answers of the error handler.
+    static constexpr std::uint16_t mrCancel = 2;
+    static constexpr std::uint16_t mrRetry = 4;
+    static constexpr std::uint16_t mrIgnore = 5;
+
+    // The longest time between two calls of the message pump while a scan runs, unless
+    // changed with SetPumpInterval.
+    static constexpr std::chrono::milliseconds DefaultPumpInterval{4};
+
+    // All data fields empty (zeros, false, empty texts); FirstFramePos 0, AutoLoad true,
+    // ReadErrorHandler and MessagePump copied from the process-wide defaults.
+    TMPEGAudio();
+    TMPEGAudio(const TMPEGAudio&) = delete;
+    TMPEGAudio& operator=(const TMPEGAudio&) = delete;
+
+    // Process-wide defaults that each new reader copies. Set them at start-up, before any
+    // reader is made; the reader library itself knows no GUI, so both start out empty.
+    static void SetDefaultReadErrorHandler(TReadErrorHandler handler);
+    static TReadErrorHandler DefaultReadErrorHandler();
+    static void SetDefaultMessagePump(TMessagePump pump);
+    static TMessagePump DefaultMessagePump();
+
+    // Stores the name; with AutoLoad on, runs Load at once (its result is dropped).
+    // The name is kept whole: it is never cut at any length.
+    void SetFileName(const std::string& name);
+    // The stored name; after a load, its absolute path.
+    const std::string& FileName() const { return FFileName; }
+
+    // Reads the file named by FileName into the data fields. Returns 0 on success, -1 on
+    // failure (no such file, no header pair, a short read, a Xing frame count of 0, or a
+    // cancelled scan), errno when the file exists but cannot be opened, or, whenever the
+    // result is not 0 and ReadErrorHandler is set, the handler's answer (mrRetry reads the
+    // file again without resetting the data first). A cancelled scan never calls the handler.
+    std::int32_t Load();
+    // Sets every data field to its reset value; FileName becomes empty. FirstFramePos,
+    // AutoLoad and the callbacks stay.
+    void ResetData();
+    // Length > 5, a known version and layer, a sample rate, and a bit rate > 0 or -1 (VBR).
+    bool IsValid() const;
+    // Decodes a frame header (four file bytes, the first one in bits 31..24) into the
+    // header fields and returns IsValid. Duration (from Length) and FrameLength follow
+    // from the header; Length and the tag fields are left alone.
+    bool DecodeHeader(std::uint32_t header);
+
+    // Duration as a time of day: a fraction of a day (12 hours = 0.5).
+    double DurationTime() const;
+    // "VBR" for a variable bit rate, otherwise the bit rate in decimal digits.
+    std::string BitRateText() const;
+    // "Mono" for a single channel, otherwise "Stereo".
+    std::string StereoText() const;
+
+    bool AutoLoad() const { return FAutoLoad; }
+    void SetAutoLoad(bool value) { FAutoLoad = value; }
+    const TReadErrorHandler& ReadErrorHandler() const { return FReadErrorHandler; }
+    void SetReadErrorHandler(TReadErrorHandler handler) { FReadErrorHandler = std::move(handler); }
+    const TMessagePump& MessagePump() const { return FMessagePump; }
+    void SetMessagePump(TMessagePump pump) { FMessagePump = std::move(pump); }
+    // Zero makes the pump run at every file position that is a multiple of 300.
+    std::chrono::milliseconds PumpInterval() const { return FPumpInterval; }
+    void SetPumpInterval(std::chrono::milliseconds interval) { FPumpInterval = interval; }
+
+    // Ends the scan in progress at its next pump point (see the top of this file). May be
+    // called from inside the pump or the error handler, or from another thread.
+    void Cancel() { FCancelRequested.store(true, std::memory_order_relaxed); }
+    // True when the last load was ended by Cancel or by the pump returning false.
+    bool Cancelled() const { return FCancelled; }
+
+    // The byte offset of the first header of the accepted pair; Length + 1 when a scan
+    // found none.
+    std::int64_t FirstFramePos() const { return FFirstFramePos; }
+
+    // The data fields. Texts are the bytes as stored in the file (ID3v1 texts are Latin-1).
+    const std::string& TagHeader() const { return FTagHeader; }
+    const std::string& Title() const { return FTitle; }
+    const std::string& Artist() const { return FArtist; }
+    const std::string& Album() const { return FAlbum; }
+    const std::string& Year() const { return FYear; }
+    const std::string& Comment() const { return FComment; }
+    std::uint8_t Genre() const { return FGenre; }
+    std::uint8_t Track() const { return FTrack; }
+    std::uint16_t Duration() const { return FDuration; }
+    std::int64_t Length() const { return FLength; }
+    std::uint8_t Version() const { return FVersion; }
+    std::uint8_t Layer() const { return FLayer; }
+    std::int32_t SampleRate() const { return FSampleRate; }
+    std::int32_t BitRate() const { return FBitRate; }
+    std::uint8_t Mode() const { return FMode; }
+    bool Copyright() const { return FCopyright; }
+    bool Original() const { return FOriginal; }
+    bool ErrorProt() const { return FErrorProt; }
+    bool Padding() const { return FPadding; }
+    std::uint16_t FrameLength() const { return FFrameLength; }
+
+private:
+    class TScan;
+    friend class TScan;
+
+    void ClearHeaderFields();
+    void ReadTag(const std::uint8_t* tag);
+
+    std::string FTagHeader;
+    std::string FTitle;
+    std::string FArtist;
+    std::string FAlbum;
+    std::string FYear;
+    std::string FComment;
+    std::uint8_t FGenre = 0;
+    std::uint8_t FTrack = 0;
+    std::uint16_t FDuration = 0;
+    std::int64_t FLength = 0;
+    std::uint8_t FVersion = 0;
+    std::uint8_t FLayer = 0;
+    std::int32_t FSampleRate = 0;
+    std::int32_t FBitRate = 0;
+    std::uint8_t FMode = 0;
+    bool FCopyright = false;
+    bool FOriginal = false;
+    bool FErrorProt = false;
+    bool FPadding = false;
+    std::uint16_t FFrameLength = 0;
+    std::string FFileName;
+
+    std::int64_t FFirstFramePos = 0;
+    bool FAutoLoad = true;
+    TReadErrorHandler FReadErrorHandler;
+    TMessagePump FMessagePump;
+    std::chrono::milliseconds FPumpInterval = DefaultPumpInterval;
+    std::atomic<bool> FCancelRequested{false};
+    bool FCancelled = false;
+};
