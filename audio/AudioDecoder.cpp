@@ -88,6 +88,7 @@ TAudioDecoder::TAudioDecoder(const std::string& path)
         if (!packet_ || !frame_)
             Fail(AVERROR(ENOMEM));
         streamStart_ = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+        origin_ = FirstFrameTimestamp();
 
         if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
             durationMs_ = format_->duration / (AV_TIME_BASE / 1000);
@@ -146,6 +147,31 @@ void TAudioDecoder::SeekToSourceFrame(int64_t frame)
     avcodec_flush_buffers(codec_);
 }
 
+int64_t TAudioDecoder::FirstFrameTimestamp()
+{
+    // Some decoders stamp their frames later than the packets they came from (FFmpeg's
+    // WMA decoder by two frames). Time 0 is where the first decoded sample is, so that a
+    // stretch found by seeking matches the same stretch heard from the top.
+    SeekToSourceFrame(0);
+    int64_t stamp = AV_NOPTS_VALUE;
+    bool ended = false;
+    while (stamp == AV_NOPTS_VALUE && !ended) {
+        if (av_read_frame(format_, packet_) < 0) {
+            avcodec_send_packet(codec_, nullptr);
+            ended = true;
+        } else if (packet_->stream_index == streamIndex_) {
+            avcodec_send_packet(codec_, packet_);
+        }
+        av_packet_unref(packet_);
+        while (avcodec_receive_frame(codec_, frame_) == 0) {
+            if (stamp == AV_NOPTS_VALUE && frame_->nb_samples > 0)
+                stamp = frame_->best_effort_timestamp;
+            av_frame_unref(frame_);
+        }
+    }
+    return stamp != AV_NOPTS_VALUE ? stamp : streamStart_;
+}
+
 int64_t TAudioDecoder::CountFramesByDecoding()
 {
     int64_t frames = 0;
@@ -158,15 +184,15 @@ int64_t TAudioDecoder::CountFramesByDecoding()
 
 bool TAudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const TSink& sink)
 {
+    constexpr int64_t kOpenEnd = std::numeric_limits<int64_t>::max();
     const int64_t startFrame = MsToSourceFrames(std::max<int64_t>(0, startMs));
-    const int64_t endFrame = endMs == std::numeric_limits<int64_t>::max()
-                                 ? std::numeric_limits<int64_t>::max()
-                                 : MsToSourceFrames(endMs);
+    const int64_t endFrame = endMs == kOpenEnd ? kOpenEnd : MsToSourceFrames(endMs);
     if (endFrame <= startFrame)
         return true;
-
-    const int64_t seekFrame = std::max<int64_t>(0, startFrame - MsToSourceFrames(kPrerollMs));
-    SeekToSourceFrame(seekFrame);
+    // With a change of rate, the resampler's tail could run a few samples past the end.
+    const int64_t outputLimit = endFrame == kOpenEnd ? kOpenEnd
+                                                     : av_rescale_rnd(endFrame - startFrame, outputRate_, sourceRate_,
+                                                                      AV_ROUND_UP);
     const AVRational timeBase = format_->streams[streamIndex_]->time_base;
 
     SwrPtr resampler;
@@ -177,24 +203,30 @@ bool TAudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const TSink& sin
     av_channel_layout_default(&outputLayout, outputChannels_);
     std::vector<int16_t> out;
     std::vector<const uint8_t*> planes;
+    int64_t delivered = 0;  // output frames handed to the sink
     bool stopped = false;   // the sink asked to stop
     bool complete = false;  // the end frame was reached
+    bool tooLate = false;   // the seek landed after the first wanted sample
+
+    auto deliver = [&](int produced) {
+        const int64_t count = std::min<int64_t>(produced, outputLimit - delivered);
+        if (count <= 0)
+            return;
+        delivered += count;
+        if (!sink(out.data(), size_t(count)))
+            stopped = true;
+    };
 
     // Hands the resampler's held-back samples to the sink.
     auto flushResampler = [&]() {
-        if (!resampler || stopped)
-            return;
-        for (;;) {
+        while (resampler && !stopped && delivered < outputLimit) {
             const int room = std::max(swr_get_out_samples(resampler.get(), 0), 256);
             out.resize(size_t(room) * size_t(outputChannels_));
             uint8_t* target = reinterpret_cast<uint8_t*>(out.data());
             const int produced = swr_convert(resampler.get(), &target, room, nullptr, 0);
             if (produced <= 0)
                 return;
-            if (!sink(out.data(), size_t(produced))) {
-                stopped = true;
-                return;
-            }
+            deliver(produced);
         }
     };
 
@@ -216,15 +248,27 @@ bool TAudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const TSink& sin
             Fail(ret);
     };
 
+    int64_t seekFrame = std::max<int64_t>(0, startFrame - MsToSourceFrames(kPrerollMs));
     int64_t nextFrame = -1;  // where the next decoded frame starts, once known
     auto takeFrame = [&](AVFrame* frame) {
         int64_t position = nextFrame;
         if (position < 0) {
             // The first frame after the seek tells where decoding resumed; from then on the
-            // samples are counted, which is exact where time stamps are rounded (ASF's ms).
+            // samples are counted, which stays exact where time stamps are rounded (ASF's
+            // milliseconds).
             const int64_t ts = frame->best_effort_timestamp;
-            position = ts != AV_NOPTS_VALUE ? av_rescale_q(ts - streamStart_, timeBase, AVRational{1, sourceRate_})
+            position = ts != AV_NOPTS_VALUE ? av_rescale_q(ts - origin_, timeBase, AVRational{1, sourceRate_})
                                             : seekFrame;
+            // Time stamps coarser than a sample (ASF counts milliseconds) are rounded; where
+            // the codec's frames all have the same length, the frame grid from time 0 gives
+            // the exact place.
+            const int64_t frameSize = codec_->frame_size;
+            if (ts != AV_NOPTS_VALUE && int64_t(timeBase.num) * sourceRate_ > timeBase.den && frameSize > 0)
+                position = (position + frameSize / 2) / frameSize * frameSize;
+            if (position > startFrame && seekFrame > 0) {
+                tooLate = true;
+                return;
+            }
         }
         const int64_t count = frame->nb_samples;
         nextFrame = position + count;
@@ -257,37 +301,43 @@ bool TAudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const TSink& sin
             const int produced = swr_convert(resampler.get(), &target, room, planes.data(), int(take));
             if (produced < 0)
                 Fail(produced);
-            if (produced > 0 && !sink(out.data(), size_t(produced))) {
-                stopped = true;
-                return;
-            }
+            deliver(produced);
         }
-        if (position + count >= endFrame)
+        if (position + count >= endFrame || delivered >= outputLimit)
             complete = true;
     };
 
     auto receiveFrames = [&]() {
-        while (!stopped && !complete && avcodec_receive_frame(codec_, frame_) == 0) {
+        while (!stopped && !complete && !tooLate && avcodec_receive_frame(codec_, frame_) == 0) {
             takeFrame(frame_);
             av_frame_unref(frame_);
         }
     };
 
     try {
-        while (!stopped && !complete) {
-            const int ret = av_read_frame(format_, packet_);
-            if (ret < 0)
-                break;  // the end of the file, or a read error that ends it just the same
-            if (packet_->stream_index == streamIndex_) {
-                // A packet the decoder rejects is damaged data: it is skipped.
-                avcodec_send_packet(codec_, packet_);
+        for (;;) {
+            SeekToSourceFrame(seekFrame);
+            while (!stopped && !complete && !tooLate) {
+                const int ret = av_read_frame(format_, packet_);
+                if (ret < 0)
+                    break;  // the end of the file, or a read error that ends it just the same
+                if (packet_->stream_index == streamIndex_) {
+                    // A packet the decoder rejects is damaged data: it is skipped.
+                    avcodec_send_packet(codec_, packet_);
+                    receiveFrames();
+                }
+                av_packet_unref(packet_);
+            }
+            if (!stopped && !complete && !tooLate) {
+                avcodec_send_packet(codec_, nullptr);
                 receiveFrames();
             }
-            av_packet_unref(packet_);
-        }
-        if (!stopped && !complete) {
-            avcodec_send_packet(codec_, nullptr);
-            receiveFrames();
+            if (!tooLate)
+                break;
+            // The container put decoding after the first wanted sample: a second further back.
+            tooLate = false;
+            nextFrame = -1;
+            seekFrame = std::max<int64_t>(0, seekFrame - sourceRate_);
         }
         flushResampler();
     } catch (...) {

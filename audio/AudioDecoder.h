@@ -57,6 +57,7 @@ private:
     void Close();
     void SeekToSourceFrame(int64_t frame);
     int64_t CountFramesByDecoding();
+    int64_t FirstFrameTimestamp();
 
     AVFormatContext* format_ = nullptr;
     AVCodecContext* codec_ = nullptr;
@@ -64,6 +65,7 @@ private:
     AVFrame* frame_ = nullptr;
     int streamIndex_ = -1;
     int64_t streamStart_ = 0;  // the stream's first time stamp, in its own time base
+    int64_t origin_ = 0;       // the time stamp of the first decoded sample: time 0
     int sourceRate_ = 0;
     int sourceChannels_ = 0;
     int outputRate_ = 0;
