@@ -33,6 +33,24 @@ std::string ErrorText(int code)
     throw TAudioDecoderError(ErrorText(code));
 }
 
+// Codecs whose every frame (but the last) holds the same number of samples.
+bool HasFixedFrames(AVCodecID codec)
+{
+    switch (codec) {
+    case AV_CODEC_ID_WMAV1:
+    case AV_CODEC_ID_WMAV2:
+    case AV_CODEC_ID_MP1:
+    case AV_CODEC_ID_MP2:
+    case AV_CODEC_ID_MP3:
+    case AV_CODEC_ID_AC3:
+    case AV_CODEC_ID_EAC3:
+    case AV_CODEC_ID_AAC:
+        return true;
+    default:
+        return false;
+    }
+}
+
 struct SwrDeleter {
     void operator()(SwrContext* context) const { swr_free(&context); }
 };
@@ -262,7 +280,7 @@ bool TAudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const TSink& sin
             // Time stamps coarser than a sample (ASF counts milliseconds) are rounded; where
             // the codec's frames all have the same length, the frame grid from time 0 gives
             // the exact place.
-            const int64_t frameSize = codec_->frame_size;
+            const int64_t frameSize = HasFixedFrames(codec_->codec_id) ? frame->nb_samples : 0;
             if (ts != AV_NOPTS_VALUE && int64_t(timeBase.num) * sourceRate_ > timeBase.den && frameSize > 0)
                 position = (position + frameSize / 2) / frameSize * frameSize;
             if (position > startFrame && seekFrame > 0) {
