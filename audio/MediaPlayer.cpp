@@ -21,6 +21,10 @@ constexpr int kQueueMs = 500;
 // notice the end of playback. Readers of Mode and Position see the exact state at any time.
 constexpr int kPollIntervalMs = 100;
 
+// How long an output that has been handed all of its audio stays open, so that the sound
+// server plays out what it holds (well beyond the output's own buffering).
+constexpr int kLingerMs = 1000;
+
 const char* const kNotOpenText = "No MCI device open";
 const char* const kOutOfRangeText = "The specified parameter is out of range for the specified command.";
 
@@ -42,6 +46,9 @@ TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent)
     setVisible(false);
     pollTimer_.setInterval(kPollIntervalMs);
     connect(&pollTimer_, &QTimer::timeout, this, &TMediaPlayer::OnPollTimer);
+    lingerTimer_.setSingleShot(true);
+    lingerTimer_.setInterval(kLingerMs);
+    connect(&lingerTimer_, &QTimer::timeout, this, &TMediaPlayer::ReleaseEndedPlayback);
 }
 
 TMediaPlayer::~TMediaPlayer()
@@ -218,9 +225,11 @@ void TMediaPlayer::StartPlayback(int32_t fromMs, int32_t toMs)
 
 void TMediaPlayer::StopPlayback()
 {
+    ReleaseEndedPlayback();
     if (!playback_)
         return;
-    const int32_t position = PlaybackReachedEnd() ? playback_->toMs : PlaybackPosition();
+    const bool reachedEnd = PlaybackReachedEnd();
+    const int32_t position = reachedEnd ? playback_->toMs : PlaybackPosition();
     // The player is stopped before the output is torn down, so that anything running while
     // the output shuts down finds a consistent player.
     std::unique_ptr<TPlayback> playback = std::move(playback_);
@@ -229,7 +238,23 @@ void TMediaPlayer::StopPlayback()
     playback->queue->Cancel();
     if (playback->decoding.joinable())
         playback->decoding.join();
-    playback->output->Stop();
+    if (reachedEnd) {
+        // The last of the sound may still be on its way through the sound server: the
+        // output is left to finish it and closed a little later.
+        endedPlayback_ = std::move(playback);
+        lingerTimer_.start();
+    } else {
+        playback->output->Stop();
+    }
+}
+
+void TMediaPlayer::ReleaseEndedPlayback()
+{
+    lingerTimer_.stop();
+    if (!endedPlayback_)
+        return;
+    std::unique_ptr<TPlayback> ended = std::move(endedPlayback_);
+    ended->output->Stop();
 }
 
 bool TMediaPlayer::PlaybackReachedEnd() const

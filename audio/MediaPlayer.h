@@ -104,6 +104,7 @@ private:
     bool PlaybackReachedEnd() const;
     int32_t PlaybackPosition() const;
     void OnPollTimer();
+    void ReleaseEndedPlayback();
 
     QString fileName_;
     std::unique_ptr<TAudioDecoder> decoder_;  // set while a file is open
@@ -116,5 +117,7 @@ private:
     TMPTimeFormats timeFormat_ = TMPTimeFormats::Milliseconds;
     QString lastError_;
     std::unique_ptr<TPlayback> playback_;  // set from Play until playback ends
+    std::unique_ptr<TPlayback> endedPlayback_;  // played to its end; its output finishing
     QTimer pollTimer_;
+    QTimer lingerTimer_;
 };

@@ -240,9 +240,9 @@ TEST(MediaPlayerPulseTest, PlaysExactlyTheSecondSecondThroughTheSoundServer)
         EXPECT_EQ(player.Mode(), 2);
         EXPECT_TRUE(waitFor([&] { return player.Mode() == 1; }, 10000));
         EXPECT_EQ(player.Position(), 2000);
+        waitFor([] { return false; }, 400);  // the tail of the sound reaches the monitor
     }
     TMediaPlayer::SetUseNullOutput(wasNull);
-    waitFor([] { return false; }, 400);  // the tail of the sound reaches the monitor
     recorder.terminate();
     recorder.waitForFinished(5000);
     recorded += recorder.readAllStandardOutput();
@@ -259,9 +259,11 @@ TEST(MediaPlayerPulseTest, PlaysExactlyTheSecondSecondThroughTheSoundServer)
     }
     ASSERT_LT(first, count) << "nothing was heard in " << count << " recorded samples";
     const std::vector<int16_t> heard(samples + first, samples + last + 1);
-    // One second of sound, no more and no less (give or take the quarter period at
-    // either end that stays under the silence threshold).
-    EXPECT_NEAR(double(heard.size()), double(kRate), kRate * 0.01);
+    // One second of sound. The monitor of a null sink misses up to a few tens of
+    // milliseconds at the start of a new stream (the sink has already passed on the silence
+    // it mixed ahead), so the recording may be that much shorter, never longer.
+    EXPECT_GE(double(heard.size()), kRate * 0.95);
+    EXPECT_LE(double(heard.size()), kRate * 1.005);
     ExpectPitchThroughout(heard, kRate, 880);
 }
 
