@@ -1,10 +1,11 @@
 #include "MpegFrames.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace av {
 
@@ -22,39 +23,59 @@ constexpr int kBitRates[2][3][15] = {
 // MPEG 1 sample rates; MPEG 2 halves them and MPEG 2.5 quarters them.
 constexpr int kMpeg1SampleRates[3] = {44100, 48000, 32000};
 
-// Closes a memory mapping and its file when the search ends.
-class MappedFile {
+// Reads a file through one large buffer. Stepping over the frame headers of a long
+// file this way costs a few milliseconds: the reads are sequential and the headers
+// are then picked from memory that the processor's caches already hold (a memory
+// mapping makes each header a separate cache and TLB miss, several times slower).
+class BufferedFile {
 public:
-    explicit MappedFile(const std::string& path)
+    explicit BufferedFile(const std::string& path) : buffer_(kBufferSize)
     {
         fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
         struct stat info;
-        if (fd_ < 0 || fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
-            return;
-        void* data = mmap(nullptr, size_t(info.st_size), PROT_READ, MAP_PRIVATE, fd_, 0);
-        if (data == MAP_FAILED)
-            return;
-        madvise(data, size_t(info.st_size), MADV_SEQUENTIAL);
-        data_ = static_cast<const std::uint8_t*>(data);
-        size_ = info.st_size;
+        if (fd_ >= 0 && fstat(fd_, &info) == 0 && S_ISREG(info.st_mode))
+            size_ = info.st_size;
     }
-    ~MappedFile()
+    ~BufferedFile()
     {
-        if (data_)
-            munmap(const_cast<std::uint8_t*>(data_), size_t(size_));
         if (fd_ >= 0)
             close(fd_);
     }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
+    BufferedFile(const BufferedFile&) = delete;
+    BufferedFile& operator=(const BufferedFile&) = delete;
 
-    const std::uint8_t* data() const { return data_; }
     std::int64_t size() const { return size_; }
 
+    // The bytes [pos, pos + want), or nullptr when the file cannot give all of them.
+    const std::uint8_t* At(std::int64_t pos, std::int64_t want)
+    {
+        if (pos < 0 || want < 0 || pos + want > size_)
+            return nullptr;
+        if (pos >= start_ && pos + want <= start_ + length_)
+            return buffer_.data() + (pos - start_);
+        if (std::size_t(want) > buffer_.size())
+            buffer_.resize(std::size_t(want));
+        std::int64_t got = 0;
+        while (got < std::int64_t(buffer_.size())) {
+            ssize_t n = pread(fd_, buffer_.data() + got, buffer_.size() - std::size_t(got), off_t(pos + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        start_ = pos;
+        length_ = got;
+        return got >= want ? buffer_.data() : nullptr;
+    }
+
 private:
+    static constexpr std::size_t kBufferSize = 256 * 1024;
     int fd_ = -1;
-    const std::uint8_t* data_ = nullptr;
     std::int64_t size_ = 0;
+    std::vector<std::uint8_t> buffer_;
+    std::int64_t start_ = -1;
+    std::int64_t length_ = 0;
 };
 
 }  // namespace
@@ -154,45 +175,47 @@ std::optional<LameTag> ParseLameTag(const std::uint8_t* p, std::int64_t frameByt
 
 std::optional<LameTag> ReadLameTag(const std::string& path, std::int64_t firstAudioFrame)
 {
-    MappedFile file(path);
-    if (!file.data())
-        return std::nullopt;
-    const std::uint8_t* data = file.data();
+    BufferedFile file(path);
     std::int64_t pos = 0;
     // ID3v2: "ID3", version (2), flags (1), size (4 bytes of 7 bits), plus a footer of
     // 10 bytes when flag 0x10 is set.
-    while (pos + 10 <= file.size() && std::equal(data + pos, data + pos + 3, "ID3")) {
-        const std::uint8_t* s = data + pos + 6;
+    for (;;) {
+        const std::uint8_t* tag = file.At(pos, 10);
+        if (!tag || !std::equal(tag, tag + 3, "ID3"))
+            break;
+        const std::uint8_t* s = tag + 6;
         if ((s[0] | s[1] | s[2] | s[3]) & 0x80)
             return std::nullopt;
         const std::int64_t size = (std::int64_t(s[0]) << 21) | (s[1] << 14) | (s[2] << 7) | s[3];
-        pos += 10 + size + ((data[pos + 5] & 0x10) ? 10 : 0);
+        pos += 10 + size + ((tag[5] & 0x10) ? 10 : 0);
     }
-    if (pos + 4 > file.size())
+    const std::uint8_t* bytes = file.At(pos, 4);
+    auto header = bytes ? ParseMpegFrameHeader(bytes) : std::nullopt;
+    if (!header || pos + header->frameBytes != firstAudioFrame)
         return std::nullopt;
-    auto header = ParseMpegFrameHeader(data + pos);
-    if (!header || pos + header->frameBytes != firstAudioFrame || firstAudioFrame > file.size())
-        return std::nullopt;
-    return ParseLameTag(data + pos, header->frameBytes);
+    const std::uint8_t* frame = file.At(pos, header->frameBytes);
+    return frame ? ParseLameTag(frame, header->frameBytes) : std::nullopt;
 }
 
 MpegFrameSearch FindMpegFrame(const std::string& path, std::int64_t firstFrame,
                               std::int64_t frameCount)
 {
     MpegFrameSearch search;
-    MappedFile file(path);
-    if (!file.data() || firstFrame < 0 || frameCount < 0)
+    BufferedFile file(path);
+    if (file.size() == 0 || firstFrame < 0 || frameCount < 0)
         return search;
     std::int64_t pos = firstFrame;
     std::optional<MpegFrameHeader> first;
+    constexpr std::int64_t kLongestTagMark = 8;  // "APETAGEX"
     for (std::int64_t n = 0;; ++n) {
         const std::int64_t remaining = file.size() - pos;
-        if (remaining < 4 || IsClosingTag(file.data() + pos, remaining)) {
-            if (first)
+        const std::uint8_t* bytes = file.At(pos, std::min(remaining, kLongestTagMark));
+        if (remaining < 4 || !bytes || IsClosingTag(bytes, remaining)) {
+            if (first && remaining >= 0)
                 search.result = MpegFrameSearch::PastTheEnd;
             return search;
         }
-        auto header = ParseMpegFrameHeader(file.data() + pos);
+        auto header = ParseMpegFrameHeader(bytes);
         if (!header)
             return search;
         if (!first)
