@@ -2,20 +2,23 @@
 // A drawing surface over a bitmap (QImage) with the pixel rules of classic GDI drawing,
 // which the strip renderer relies on:
 //  - LineTo draws from the pen position to the given point, leaving out the end point;
-//  - FillRect fills from (left, top) up to but not including (right, bottom);
+//  - FillRect fills from (left, top) up to but not including (right, bottom); a rectangle
+//    whose right lies left of its left (or bottom above top) fills nothing;
 //  - Polygon fills with the brush colour and outlines with the pen colour;
-//  - TextOut writes in the font colour on a transparent background;
+//  - TextOut writes in the font colour on a transparent background, the text's cell
+//    having its top-left corner at the given point;
 //  - the pen mode is Copy or Xor (the pen colour combined with the pixels beneath).
-// Colours are 0x00BBGGRR values, red in the low byte.
+// Nothing is anti-aliased. Colours are 0x00BBGGRR values, red in the low byte.
+// Drawing writes the bitmap's pixels directly, so that a strip of many thousand
+// columns is redrawn quickly.
+#include <QColor>
 #include <QFont>
+#include <QHash>
+#include <QImage>
 #include <QPoint>
 #include <QString>
 #include <cstdint>
 #include <functional>
-#include <memory>
-
-class QImage;
-class QPainter;
 
 using TColor = std::uint32_t;
 
@@ -25,7 +28,6 @@ class TCanvas {
 public:
     // The bitmap is not owned; it may be null, and then nothing is drawn.
     explicit TCanvas(QImage* bitmap = nullptr);
-    ~TCanvas();
     TCanvas(const TCanvas&) = delete;
     TCanvas& operator=(const TCanvas&) = delete;
 
@@ -33,14 +35,16 @@ public:
     void SetBitmap(QImage* bitmap);
     QImage* Bitmap() const { return bitmap_; }
 
-    void SetPenColor(TColor color);
+    void SetPenColor(TColor color) { penColor_ = color; }
     TColor PenColor() const { return penColor_; }
-    void SetPenMode(TPenMode mode);
+    void SetPenMode(TPenMode mode) { penMode_ = mode; }
     TPenMode PenMode() const { return penMode_; }
-    void SetBrushColor(TColor color);
+    void SetBrushColor(TColor color) { brushColor_ = color; }
     TColor BrushColor() const { return brushColor_; }
     void SetFont(const QFont& font, TColor color);
     const QFont& Font() const { return font_; }
+    TColor FontColor() const { return fontColor_; }
+    QPoint PenPos() const { return penPos_; }
 
     void FillRect(int left, int top, int right, int bottom);
     void MoveTo(int x, int y);
@@ -48,7 +52,7 @@ public:
     void Polygon(const QPoint* points, int count);
     void TextOut(int x, int y, const QString& text);
 
-    // Drawing between BeginUpdate and EndUpdate shares one painter and reports one change.
+    // Drawing between BeginUpdate and EndUpdate reports one change at the end.
     void BeginUpdate();
     void EndUpdate();
 
@@ -56,11 +60,15 @@ public:
     std::function<void()> OnChange;
 
 private:
-    QPainter& Painter();
+    bool Ready();
     void Changed();
+    void Plot(int x, int y, TColor color, TPenMode mode);
+    void VerticalRun(int x, int top, int bottom, TColor color, TPenMode mode);   // bottom excluded
+    void HorizontalRun(int y, int left, int right, TColor color);               // right excluded
+    void Segment(QPoint from, QPoint to);   // the pen's line, end point excluded
+    const QImage& Glyphs(const QString& text);
 
     QImage* bitmap_ = nullptr;
-    std::unique_ptr<QPainter> painter_;
     int updateDepth_ = 0;
     bool changedInUpdate_ = false;
     TColor penColor_ = 0x000000;
@@ -69,6 +77,10 @@ private:
     QFont font_;
     TColor fontColor_ = 0x000000;
     QPoint penPos_;
+    // Rendered texts in the current font and colour; the ruler repeats a few short texts.
+    QHash<QString, QImage> glyphCache_;
 };
 
 QColor ToQColor(TColor color);
+// The colour as a pixel of a 32-bit image (0xFFRRGGBB).
+std::uint32_t ToPixel(TColor color);

@@ -1,0 +1,371 @@
+#include "audio/AudioDecoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/error.h>
+#include <libavutil/mathematics.h>
+#include <libswresample/swresample.h>
+}
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Decoding restarts this long before the first wanted sample, so that decoders that build
+// on earlier frames (MP3's bit reservoir, overlapping transforms) are settled by then.
+constexpr int64_t kPrerollMs = 100;
+
+std::string ErrorText(int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    if (av_strerror(code, text, sizeof text) < 0)
+        return "Unknown error code";
+    return text;
+}
+
+[[noreturn]] void Fail(int code)
+{
+    throw TAudioDecoderError(ErrorText(code));
+}
+
+// Codecs whose every frame (but the last) holds the same number of samples.
+bool HasFixedFrames(AVCodecID codec)
+{
+    switch (codec) {
+    case AV_CODEC_ID_WMAV1:
+    case AV_CODEC_ID_WMAV2:
+    case AV_CODEC_ID_MP1:
+    case AV_CODEC_ID_MP2:
+    case AV_CODEC_ID_MP3:
+    case AV_CODEC_ID_AC3:
+    case AV_CODEC_ID_EAC3:
+    case AV_CODEC_ID_AAC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+struct SwrDeleter {
+    void operator()(SwrContext* context) const { swr_free(&context); }
+};
+using SwrPtr = std::unique_ptr<SwrContext, SwrDeleter>;
+
+// The layout of a frame or stream; one with an unspecified order gets the usual layout
+// for its channel count.
+AVChannelLayout LayoutOf(const AVChannelLayout& layout)
+{
+    AVChannelLayout result{};
+    if (layout.order == AV_CHANNEL_ORDER_UNSPEC || av_channel_layout_check(&layout) == 0)
+        av_channel_layout_default(&result, layout.nb_channels);
+    else
+        av_channel_layout_copy(&result, &layout);
+    return result;
+}
+
+}  // namespace
+
+TAudioDecoder::TAudioDecoder(const std::string& path)
+{
+    try {
+        int ret = avformat_open_input(&format_, path.c_str(), nullptr, nullptr);
+        if (ret < 0)
+            Fail(ret);
+        ret = avformat_find_stream_info(format_, nullptr);
+        if (ret < 0)
+            Fail(ret);
+        const AVCodec* codec = nullptr;
+        ret = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+        if (ret < 0)
+            Fail(ret);
+        streamIndex_ = ret;
+        AVStream* stream = format_->streams[streamIndex_];
+        codec_ = avcodec_alloc_context3(codec);
+        if (!codec_)
+            Fail(AVERROR(ENOMEM));
+        ret = avcodec_parameters_to_context(codec_, stream->codecpar);
+        if (ret < 0)
+            Fail(ret);
+        codec_->pkt_timebase = stream->time_base;
+        ret = avcodec_open2(codec_, codec, nullptr);
+        if (ret < 0)
+            Fail(ret);
+        sourceRate_ = codec_->sample_rate;
+        sourceChannels_ = codec_->ch_layout.nb_channels;
+        if (sourceRate_ <= 0 || sourceChannels_ <= 0)
+            Fail(AVERROR_INVALIDDATA);
+        outputRate_ = sourceRate_;
+        outputChannels_ = sourceChannels_;
+        packet_ = av_packet_alloc();
+        frame_ = av_frame_alloc();
+        if (!packet_ || !frame_)
+            Fail(AVERROR(ENOMEM));
+        streamStart_ = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+        origin_ = FirstFrameTimestamp();
+
+        if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
+            durationMs_ = format_->duration / (AV_TIME_BASE / 1000);
+        else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+            durationMs_ = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000});
+        else
+            durationMs_ = CountFramesByDecoding() * 1000 / sourceRate_;
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+TAudioDecoder::~TAudioDecoder()
+{
+    Close();
+}
+
+void TAudioDecoder::Close()
+{
+    av_frame_free(&frame_);
+    av_packet_free(&packet_);
+    avcodec_free_context(&codec_);
+    avformat_close_input(&format_);
+}
+
+void TAudioDecoder::SetOutputFormat(int sampleRate, int channels)
+{
+    if (sampleRate > 0)
+        outputRate_ = sampleRate;
+    if (channels > 0)
+        outputChannels_ = channels;
+}
+
+int64_t TAudioDecoder::MsToSourceFrames(int64_t ms) const
+{
+    return ms * sourceRate_ / 1000;
+}
+
+void TAudioDecoder::SeekToSourceFrame(int64_t frame)
+{
+    const AVStream* stream = format_->streams[streamIndex_];
+    const int64_t target = std::max<int64_t>(0, frame);
+    const int64_t ts = streamStart_ + av_rescale_q(target, AVRational{1, sourceRate_}, stream->time_base);
+    int ret = av_seek_frame(format_, streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
+    if (ret < 0)
+        ret = avformat_seek_file(format_, streamIndex_, std::numeric_limits<int64_t>::min(), ts, ts, 0);
+    if (ret < 0 && target > 0) {
+        // A stream that cannot seek to a time can usually still start again from the top;
+        // the samples ahead of the wanted one are then decoded and dropped.
+        ret = avformat_seek_file(format_, streamIndex_, std::numeric_limits<int64_t>::min(), streamStart_,
+                                 streamStart_, 0);
+    }
+    if (ret < 0)
+        Fail(ret);
+    avcodec_flush_buffers(codec_);
+}
+
+int64_t TAudioDecoder::FirstFrameTimestamp()
+{
+    // Some decoders stamp their frames later than the packets they came from (FFmpeg's
+    // WMA decoder by two frames). Time 0 is where the first decoded sample is, so that a
+    // stretch found by seeking matches the same stretch heard from the top.
+    SeekToSourceFrame(0);
+    int64_t stamp = AV_NOPTS_VALUE;
+    bool ended = false;
+    while (stamp == AV_NOPTS_VALUE && !ended) {
+        if (av_read_frame(format_, packet_) < 0) {
+            avcodec_send_packet(codec_, nullptr);
+            ended = true;
+        } else if (packet_->stream_index == streamIndex_) {
+            avcodec_send_packet(codec_, packet_);
+        }
+        av_packet_unref(packet_);
+        while (avcodec_receive_frame(codec_, frame_) == 0) {
+            if (stamp == AV_NOPTS_VALUE && frame_->nb_samples > 0)
+                stamp = frame_->best_effort_timestamp;
+            av_frame_unref(frame_);
+        }
+    }
+    return stamp != AV_NOPTS_VALUE ? stamp : streamStart_;
+}
+
+int64_t TAudioDecoder::CountFramesByDecoding()
+{
+    int64_t frames = 0;
+    DecodeRange(0, std::numeric_limits<int64_t>::max(), [&frames](const int16_t*, size_t count) {
+        frames += int64_t(count);
+        return true;
+    });
+    return frames;
+}
+
+bool TAudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const TSink& sink)
+{
+    constexpr int64_t kOpenEnd = std::numeric_limits<int64_t>::max();
+    const int64_t startFrame = MsToSourceFrames(std::max<int64_t>(0, startMs));
+    const int64_t endFrame = endMs == kOpenEnd ? kOpenEnd : MsToSourceFrames(endMs);
+    if (endFrame <= startFrame)
+        return true;
+    // With a change of rate, the resampler's tail could run a few samples past the end.
+    const int64_t outputLimit = endFrame == kOpenEnd ? kOpenEnd
+                                                     : av_rescale_rnd(endFrame - startFrame, outputRate_, sourceRate_,
+                                                                      AV_ROUND_UP);
+    const AVRational timeBase = format_->streams[streamIndex_]->time_base;
+
+    SwrPtr resampler;
+    AVChannelLayout resamplerLayout{};
+    int resamplerFormat = -1;
+    int resamplerRate = 0;
+    AVChannelLayout outputLayout{};
+    av_channel_layout_default(&outputLayout, outputChannels_);
+    std::vector<int16_t> out;
+    std::vector<const uint8_t*> planes;
+    int64_t delivered = 0;  // output frames handed to the sink
+    bool stopped = false;   // the sink asked to stop
+    bool complete = false;  // the end frame was reached
+    bool tooLate = false;   // the seek landed after the first wanted sample
+
+    auto deliver = [&](int produced) {
+        const int64_t count = std::min<int64_t>(produced, outputLimit - delivered);
+        if (count <= 0)
+            return;
+        delivered += count;
+        if (!sink(out.data(), size_t(count)))
+            stopped = true;
+    };
+
+    // Hands the resampler's held-back samples to the sink.
+    auto flushResampler = [&]() {
+        while (resampler && !stopped && delivered < outputLimit) {
+            const int room = std::max(swr_get_out_samples(resampler.get(), 0), 256);
+            out.resize(size_t(room) * size_t(outputChannels_));
+            uint8_t* target = reinterpret_cast<uint8_t*>(out.data());
+            const int produced = swr_convert(resampler.get(), &target, room, nullptr, 0);
+            if (produced <= 0)
+                return;
+            deliver(produced);
+        }
+    };
+
+    auto makeResampler = [&](const AVFrame* frame) {
+        flushResampler();
+        resampler.reset();
+        av_channel_layout_uninit(&resamplerLayout);
+        resamplerLayout = LayoutOf(frame->ch_layout);
+        resamplerFormat = frame->format;
+        resamplerRate = frame->sample_rate;
+        SwrContext* context = nullptr;
+        int ret = swr_alloc_set_opts2(&context, &outputLayout, AV_SAMPLE_FMT_S16, outputRate_, &resamplerLayout,
+                                      AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
+        if (ret < 0)
+            Fail(ret);
+        resampler.reset(context);
+        ret = swr_init(context);
+        if (ret < 0)
+            Fail(ret);
+    };
+
+    int64_t seekFrame = std::max<int64_t>(0, startFrame - MsToSourceFrames(kPrerollMs));
+    int64_t nextFrame = -1;  // where the next decoded frame starts, once known
+    auto takeFrame = [&](AVFrame* frame) {
+        int64_t position = nextFrame;
+        if (position < 0) {
+            // The first frame after the seek tells where decoding resumed; from then on the
+            // samples are counted, which stays exact where time stamps are rounded (ASF's
+            // milliseconds).
+            const int64_t ts = frame->best_effort_timestamp;
+            position = ts != AV_NOPTS_VALUE ? av_rescale_q(ts - origin_, timeBase, AVRational{1, sourceRate_})
+                                            : seekFrame;
+            // Time stamps coarser than a sample (ASF counts milliseconds) are rounded; where
+            // the codec's frames all have the same length, the frame grid from time 0 gives
+            // the exact place.
+            const int64_t frameSize = HasFixedFrames(codec_->codec_id) ? frame->nb_samples : 0;
+            if (ts != AV_NOPTS_VALUE && int64_t(timeBase.num) * sourceRate_ > timeBase.den && frameSize > 0)
+                position = (position + frameSize / 2) / frameSize * frameSize;
+            if (position > startFrame && seekFrame > 0) {
+                tooLate = true;
+                return;
+            }
+        }
+        const int64_t count = frame->nb_samples;
+        nextFrame = position + count;
+        if (position >= endFrame) {
+            complete = true;
+            return;
+        }
+        if (position + count <= startFrame || count <= 0)
+            return;
+        if (!resampler || frame->format != resamplerFormat || frame->sample_rate != resamplerRate ||
+            av_channel_layout_compare(&frame->ch_layout, &resamplerLayout) != 0) {
+            makeResampler(frame);
+            if (stopped)
+                return;
+        }
+        const int64_t skip = std::max<int64_t>(0, startFrame - position);
+        const int64_t take = std::min(position + count, endFrame) - position - skip;
+        const AVSampleFormat format = AVSampleFormat(frame->format);
+        const int bytesPerSample = av_get_bytes_per_sample(format);
+        const int channels = frame->ch_layout.nb_channels;
+        const bool planar = av_sample_fmt_is_planar(format) != 0;
+        planes.assign(planar ? size_t(channels) : 1, nullptr);
+        for (size_t p = 0; p < planes.size(); ++p)
+            planes[p] = frame->extended_data[p] + skip * bytesPerSample * (planar ? 1 : channels);
+
+        const int room = swr_get_out_samples(resampler.get(), int(take));
+        if (room > 0) {
+            out.resize(size_t(room) * size_t(outputChannels_));
+            uint8_t* target = reinterpret_cast<uint8_t*>(out.data());
+            const int produced = swr_convert(resampler.get(), &target, room, planes.data(), int(take));
+            if (produced < 0)
+                Fail(produced);
+            deliver(produced);
+        }
+        if (position + count >= endFrame || delivered >= outputLimit)
+            complete = true;
+    };
+
+    auto receiveFrames = [&]() {
+        while (!stopped && !complete && !tooLate && avcodec_receive_frame(codec_, frame_) == 0) {
+            takeFrame(frame_);
+            av_frame_unref(frame_);
+        }
+    };
+
+    try {
+        for (;;) {
+            SeekToSourceFrame(seekFrame);
+            while (!stopped && !complete && !tooLate) {
+                const int ret = av_read_frame(format_, packet_);
+                if (ret < 0)
+                    break;  // the end of the file, or a read error that ends it just the same
+                if (packet_->stream_index == streamIndex_) {
+                    // A packet the decoder rejects is damaged data: it is skipped.
+                    avcodec_send_packet(codec_, packet_);
+                    receiveFrames();
+                }
+                av_packet_unref(packet_);
+            }
+            if (!stopped && !complete && !tooLate) {
+                avcodec_send_packet(codec_, nullptr);
+                receiveFrames();
+            }
+            if (!tooLate)
+                break;
+            // The container put decoding after the first wanted sample: a second further back.
+            tooLate = false;
+            nextFrame = -1;
+            seekFrame = std::max<int64_t>(0, seekFrame - sourceRate_);
+        }
+        flushResampler();
+    } catch (...) {
+        av_packet_unref(packet_);
+        av_frame_unref(frame_);
+        av_channel_layout_uninit(&resamplerLayout);
+        av_channel_layout_uninit(&outputLayout);
+        throw;
+    }
+    av_channel_layout_uninit(&resamplerLayout);
+    av_channel_layout_uninit(&outputLayout);
+    return !stopped;
+}

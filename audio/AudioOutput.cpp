@@ -1,0 +1,177 @@
+#include "audio/AudioOutput.h"
+
+#include "audio/AudioBuffer.h"
+
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QIODevice>
+#include <QMetaObject>
+#include <algorithm>
+
+// The sink's view of the queue: a sequential device that hands out whole frames and
+// reports its end once the queue has ended and been emptied. The sound server's own thread
+// may ask atEnd(), which the queue answers under its lock.
+class TPcmQueueDevice : public QIODevice {
+public:
+    TPcmQueueDevice(TPcmQueue* queue, int frameBytes, qint64 expectedBytes, QObject* parent)
+        : QIODevice(parent), queue_(queue), frameBytes_(frameBytes), expectedBytes_(expectedBytes)
+    {
+    }
+
+    bool isSequential() const override { return true; }
+    // The whole length of what will come, so that the sink does not wait to prebuffer more
+    // than a short stretch will ever hold.
+    qint64 size() const override { return expectedBytes_; }
+    qint64 bytesAvailable() const override { return qint64(queue_->Available()) + QIODevice::bytesAvailable(); }
+    bool atEnd() const override { return queue_->Drained(); }
+    int64_t ConsumedFrames() const { return consumedBytes_ / frameBytes_; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 whole = maxSize - maxSize % frameBytes_;
+        const size_t got = queue_->Pop(reinterpret_cast<uint8_t*>(data), size_t(whole));
+        consumedBytes_ += qint64(got);
+        return qint64(got);
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    TPcmQueue* queue_;
+    int frameBytes_;
+    qint64 expectedBytes_;
+    qint64 consumedBytes_ = 0;
+};
+
+// ---- null output
+
+bool TNullAudioOutput::Start(TPcmQueue* queue, int sampleRate, int channels, int64_t)
+{
+    queue_ = queue;
+    sampleRate_ = sampleRate;
+    frameBytes_ = channels * int(sizeof(int16_t));
+    consumedFrames_ = 0;
+    stalledNs_ = 0;
+    queue_->SetStarvedCallback(nullptr);
+    clock_.start();
+    return true;
+}
+
+void TNullAudioOutput::Stop()
+{
+    queue_ = nullptr;
+}
+
+void TNullAudioOutput::CatchUp()
+{
+    if (!queue_)
+        return;
+    const int64_t elapsedNs = clock_.nsecsElapsed() - stalledNs_;
+    const int64_t dueFrames = elapsedNs * sampleRate_ / 1000000000;
+    const int64_t wanted = dueFrames - consumedFrames_;
+    if (wanted <= 0)
+        return;
+    const int64_t got = int64_t(queue_->Pop(nullptr, size_t(wanted) * size_t(frameBytes_))) / frameBytes_;
+    consumedFrames_ += got;
+    if (got < wanted && !queue_->Finished()) {
+        // The queue ran dry before its end: the time without audio is not counted as heard.
+        stalledNs_ += (wanted - got) * 1000000000 / sampleRate_;
+    }
+}
+
+int64_t TNullAudioOutput::PlayedFrames()
+{
+    CatchUp();
+    return consumedFrames_;
+}
+
+bool TNullAudioOutput::Finished()
+{
+    CatchUp();
+    return queue_ && queue_->Drained();
+}
+
+// ---- device output
+
+TDeviceAudioOutput::TDeviceAudioOutput(const QAudioDevice& device, QObject* parent)
+    : TAudioOutput(parent), device_(device)
+{
+}
+
+TDeviceAudioOutput::~TDeviceAudioOutput()
+{
+    Stop();
+}
+
+bool TDeviceAudioOutput::Start(TPcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames)
+{
+    Stop();
+    queue_ = queue;
+    sampleRate_ = sampleRate;
+    failed_ = false;
+    const int frameBytes = channels * int(sizeof(int16_t));
+
+    QAudioFormat format;
+    format.setSampleRate(sampleRate);
+    format.setChannelCount(channels);
+    format.setSampleFormat(QAudioFormat::Int16);
+
+    source_ = new TPcmQueueDevice(queue, frameBytes, expectedFrames * frameBytes, this);
+    source_->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    // The sink stops asking once it finds the queue empty; the decoding thread's next bytes
+    // wake it again through readyRead, delivered on this object's thread.
+    TPcmQueueDevice* source = source_;
+    queue->SetStarvedCallback([source] {
+        QMetaObject::invokeMethod(source, [source] { emit source->readyRead(); }, Qt::QueuedConnection);
+    });
+
+    sink_ = new QAudioSink(device_, format, this);
+    sink_->setBufferSize(qsizetype(format.bytesForDuration(qint64(kDeviceBufferMs) * 1000)));
+    sink_->start(source_);
+    if (sink_->state() == QAudio::StoppedState || sink_->error() == QAudio::OpenError ||
+        sink_->error() == QAudio::FatalError) {
+        Stop();
+        return false;
+    }
+    return true;
+}
+
+void TDeviceAudioOutput::Stop()
+{
+    if (queue_)
+        queue_->SetStarvedCallback(nullptr);
+    queue_ = nullptr;
+    QAudioSink* sink = sink_;
+    TPcmQueueDevice* source = source_;
+    sink_ = nullptr;
+    source_ = nullptr;
+    if (sink) {
+        sink->stop();
+        delete sink;
+    }
+    delete source;
+}
+
+int64_t TDeviceAudioOutput::PlayedFrames()
+{
+    if (!sink_ || !source_)
+        return 0;
+    // What the sink reports as processed is what the server has played out, less its
+    // latency; it can never be more than was handed to the sink.
+    const int64_t heard = sink_->processedUSecs() * sampleRate_ / 1000000;
+    return std::min(heard, source_->ConsumedFrames());
+}
+
+bool TDeviceAudioOutput::Finished()
+{
+    if (!sink_ || !queue_)
+        return false;
+    return queue_->Drained() && PlayedFrames() >= source_->ConsumedFrames();
+}
+
+bool TDeviceAudioOutput::Failed()
+{
+    if (sink_ && sink_->state() == QAudio::StoppedState && sink_->error() != QAudio::NoError)
+        failed_ = true;
+    return failed_;
+}

@@ -1,0 +1,79 @@
+#pragma once
+// Where the media player's PCM goes: the sound device through Qt Multimedia's QAudioSink,
+// or, where there is no sound device, a null output that takes the audio at the speed a
+// device would play it. Both read signed 16-bit interleaved PCM from a TPcmQueue and tell
+// how much of it has been heard, so the player's positions, modes and end of playback
+// behave the same with either. Main thread only.
+#include <QAudioDevice>
+#include <QElapsedTimer>
+#include <QObject>
+#include <cstdint>
+
+class TPcmQueue;
+class QAudioSink;
+class TPcmQueueDevice;
+
+class TAudioOutput : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Starts taking PCM of the given format from the queue; expectedFrames is how much the
+    // queue will deliver in all (a hint). Returns false when the output cannot play.
+    virtual bool Start(TPcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames) = 0;
+    // Stops at once; the audio still held is dropped.
+    virtual void Stop() = 0;
+    // Sample frames heard since Start.
+    virtual int64_t PlayedFrames() = 0;
+    // True once the queue has ended and all its audio has been heard.
+    virtual bool Finished() = 0;
+    // True when the output broke down while playing (the sound server went away).
+    virtual bool Failed() { return false; }
+};
+
+// Plays nothing and takes the audio in real time, measured with a monotonic clock. When
+// the queue runs dry before its end (decoding fell behind), the clock waits for it, as a
+// device's position would.
+class TNullAudioOutput : public TAudioOutput {
+    Q_OBJECT
+public:
+    using TAudioOutput::TAudioOutput;
+    bool Start(TPcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames) override;
+    void Stop() override;
+    int64_t PlayedFrames() override;
+    bool Finished() override;
+
+private:
+    void CatchUp();
+
+    TPcmQueue* queue_ = nullptr;
+    int sampleRate_ = 0;
+    int frameBytes_ = 0;
+    QElapsedTimer clock_;
+    int64_t consumedFrames_ = 0;
+    int64_t stalledNs_ = 0;  // time the queue was empty before its end; not heard
+};
+
+// Plays through a QAudioSink on the given device, pulling from the queue.
+class TDeviceAudioOutput : public TAudioOutput {
+    Q_OBJECT
+public:
+    explicit TDeviceAudioOutput(const QAudioDevice& device, QObject* parent = nullptr);
+    ~TDeviceAudioOutput() override;
+    bool Start(TPcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames) override;
+    void Stop() override;
+    int64_t PlayedFrames() override;
+    bool Finished() override;
+    bool Failed() override;
+
+    // How much audio the sound server is asked to hold ahead, in milliseconds.
+    static constexpr int kDeviceBufferMs = 200;
+
+private:
+    QAudioDevice device_;
+    TPcmQueue* queue_ = nullptr;
+    QAudioSink* sink_ = nullptr;
+    TPcmQueueDevice* source_ = nullptr;
+    int sampleRate_ = 0;
+    bool failed_ = false;
+};

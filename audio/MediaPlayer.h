@@ -1,0 +1,123 @@
+#pragma once
+// The window's media player control, `MediaPlayer1`: an invisible control driven from code
+// that opens one audio file at a time and plays stretches of it. All times are
+// milliseconds.
+//
+// A file is decoded with the FFmpeg libraries on a thread of its own into a bounded queue
+// of about half a second of PCM, and played through Qt Multimedia's QAudioSink on the
+// default sound device. Where the machine has no sound device, or SetUseNullOutput(true)
+// asks for it, a null output takes the audio at real-time speed instead, so positions,
+// modes and the end of playback behave the same.
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+
+class TAudioDecoder;
+class TAudioOutput;
+class TPcmQueue;
+
+// The error a media player request raises; its text is the one shown to the user.
+class EMCIDeviceError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class TMPTimeFormats { Milliseconds };
+
+class TMediaPlayer : public QWidget {
+    Q_OBJECT
+public:
+    // The player's states as Mode() reports them.
+    enum : int32_t {
+        ModeNotReady = 0,
+        ModeStopped = 1,
+        ModePlaying = 2,
+        ModeRecording = 3,
+        ModeSeeking = 4,
+        ModePaused = 5,
+        ModeOpen = 6,
+    };
+
+    explicit TMediaPlayer(QWidget* parent = nullptr);
+    ~TMediaPlayer() override;  // closes an open file
+
+    // The file that the next Open opens.
+    void SetFileName(const QString& path);
+    QString FileName() const;
+
+    // Closes the open file, if any, then opens FileName(). Raises EMCIDeviceError with the
+    // decoder's text for what went wrong (or "Unknown error code"); the player then has no
+    // file open. After a successful Open the mode is 1 (stopped) and the position 0.
+    void Open();
+    // Closes the open file, if any; playback stops. Never raises.
+    void Close();
+
+    // Only milliseconds exist; never raises, with or without an open file.
+    void SetTimeFormat(TMPTimeFormats format);
+    TMPTimeFormats TimeFormat() const;
+
+    // Where the next Play starts and ends; each is used by the next Play only.
+    void SetStartPos(int32_t ms);
+    int32_t StartPos() const;
+    void SetEndPos(int32_t ms);
+    int32_t EndPos() const;
+
+    // Starts playback and returns at once: from StartPos when it was set since the last
+    // Play, else from Position (from 0 when neither StartPos nor EndPos was set and
+    // Position equals Length); to EndPos when set, else to the end. A start outside
+    // 0..Length or an end before the start is refused: nothing changes and LastError()
+    // tells why; an end beyond Length ends at Length.
+    void Play();
+    // Stops playback; the position stays where it was heard last; mode 1.
+    void Stop();
+
+    // While playing, the position heard from the sound output; otherwise where playback
+    // stopped or the last seek put it. 0 without an open file; never raises.
+    int32_t Position() const;
+    // Seeks: playback stops (mode 1) and the position becomes ms. A position outside
+    // 0..Length is refused: nothing changes and LastError() tells why.
+    void SetPosition(int32_t ms);
+    int32_t Length() const;
+    // 0 without an open file, 1 stopped, 2 playing (see the Mode... constants).
+    int32_t Mode() const;
+
+    // The text of the last refused request since the last Open; empty when none was.
+    QString LastError() const;
+
+    // Plays into the null output even where a sound device exists (as tests do). Applies to
+    // the Play calls made afterwards, in every player of the process.
+    static void SetUseNullOutput(bool useNull);
+    static bool UseNullOutput();
+
+private:
+    struct TPlayback;
+
+    void RequireOpen() const;
+    void StartPlayback(int32_t fromMs, int32_t toMs);
+    // Ends the current playback, if any, leaving the position where it was heard last (or
+    // at the end when playback had reached it).
+    void StopPlayback();
+    // The state of a running playback, asked of its output.
+    bool PlaybackReachedEnd() const;
+    int32_t PlaybackPosition() const;
+    void OnPollTimer();
+    void ReleaseEndedPlayback();
+
+    QString fileName_;
+    std::unique_ptr<TAudioDecoder> decoder_;  // set while a file is open
+    int32_t lengthMs_ = 0;
+    int32_t positionMs_ = 0;
+    int32_t startPos_ = 0;
+    int32_t endPos_ = 0;
+    bool startPosSet_ = false;
+    bool endPosSet_ = false;
+    TMPTimeFormats timeFormat_ = TMPTimeFormats::Milliseconds;
+    QString lastError_;
+    std::unique_ptr<TPlayback> playback_;  // set from Play until playback ends
+    std::unique_ptr<TPlayback> endedPlayback_;  // played to its end; its output finishing
+    QTimer pollTimer_;
+    QTimer lingerTimer_;
+};

@@ -1,0 +1,31 @@
+#pragma once
+// What the encoders allow, and how a request is fitted to it.
+#include <vector>
+
+namespace av {
+
+// The allowed value nearest to wanted; of two equally near, the higher.
+// allowed must not be empty.
+int NearestAllowed(int wanted, const std::vector<int>& allowed);
+
+// MPEG audio sample rates that the MP3 encoder accepts.
+const std::vector<int>& Mp3SampleRates();
+
+// Bit rates in kbit/s that an MP3 stream at this sample rate can have (MPEG 1 at
+// 32000 Hz and above, MPEG 2 and 2.5 below).
+const std::vector<int>& Mp3BitRatesKbps(int sampleRate);
+
+// The MP3 bit rate in bit/s for a request in kbit/s: the nearest one the stream allows.
+int Mp3BitRate(double kbps, int sampleRate);
+
+// AMR narrow-band has eight fixed modes, 4.75 to 12.2 kbit/s. A request takes the
+// highest mode at or below it; a request below the lowest mode takes the lowest.
+// Returns the mode's bit rate in bit/s.
+int AmrNbBitRate(double kbps);
+
+// The mode number (0 to 7) of an AMR-NB bit rate in bit/s, as the frame header carries it.
+int AmrNbMode(int bitRate);
+
+constexpr int kAmrNbSampleRate = 8000;
+
+}  // namespace av

@@ -1,0 +1,75 @@
+#pragma once
+// The target side of av: converts the selected samples to the encoder's rate, channel
+// count and sample format, encodes them (LAME MP3 at a constant bit rate, or OpenCORE
+// AMR narrow-band) and writes the stream into the temporary target file: an MP3 stream
+// with a Xing/LAME header that tells players the exact length, or an AMR file.
+#include "CommandLine.h"
+#include "FfmpegPtr.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace av {
+
+class TargetFile;
+
+// What the encoder will be given, fitted to what the codec allows.
+struct OutputSettings {
+    Codec codec = Codec::Mp3;
+    Container container = Container::Mp3;
+    int sampleRate = 0;
+    int channels = 0;
+    int bitRate = 0;   // bit/s
+};
+
+// AMR-NB encoding delays the signal by the codec's 5 ms look-ahead (40 samples at
+// 8000 Hz), and an AMR file has no field that tells a player to skip them. To keep the
+// cut on its sample, the encoder is given the selection moved later by that much;
+// returns the shift in samples of the source's rate (0 for MP3, whose delay the
+// LAME tag declares).
+std::int64_t EncoderLeadSamples(const OutputSettings& settings, int sourceRate);
+
+// The settings for a request and a source of the given rate and channel count.
+OutputSettings ChooseOutput(const Request& request, int sourceRate, int sourceChannels);
+
+class SegmentEncoder {
+public:
+    // Opens the encoder and writes the container's header into target's file.
+    SegmentEncoder(const OutputSettings& settings, TargetFile& target);
+    ~SegmentEncoder();
+    SegmentEncoder(const SegmentEncoder&) = delete;
+    SegmentEncoder& operator=(const SegmentEncoder&) = delete;
+
+    // Takes count samples of block from offset.
+    void Write(const AVFrame& block, int offset, int count);
+
+    // Encodes what is left and completes the file (the Xing header is filled in here).
+    void Finish();
+
+private:
+    struct Output;
+
+    void StartResampler(const AVFrame& block);
+    void DrainResampler();
+    void PushConverted(int inputSamples, const std::uint8_t** input);
+    void EncodeFromFifo(bool finalBlock);
+    void SendToEncoder(AVFrame* block);
+    void Check(int rc);
+
+    OutputSettings settings_;
+    TargetFile& target_;
+    std::unique_ptr<Output> output_;  // the muxer and its file callbacks
+    CodecPtr encoder_;
+    ResamplerPtr resampler_;
+    FifoPtr fifo_;
+    FramePtr encoderBlock_;
+    PacketPtr packet_;
+    std::int64_t samplesEncoded_ = 0;
+    // The input format the resampler was made for; a change midway makes a new one.
+    int inRate_ = 0;
+    int inFormat_ = -1;
+    AVChannelLayout inLayout_{};
+};
+
+}  // namespace av

@@ -1,0 +1,91 @@
+// av: cuts a segment out of an audio file and encodes it as an MP3 or AMR ringtone.
+//
+//   av -i SOURCE -ss HH:MM:SS -t HH:MM:SS -acodec mp3 -ab 64 -ac 2 TARGET.mp3
+//   av -i SOURCE -ss HH:MM:SS -t HH:MM:SS -f amr -acodec amr_nb -ab 32 -ac 1 -ar 8000 TARGET.amr
+//
+// Exit status 0 when the target has been written; otherwise 1 and one line on
+// standard error that a window can show to the user.
+#include "AudioSource.h"
+#include "CommandLine.h"
+#include "SegmentEncoder.h"
+#include "Selection.h"
+#include "TargetFile.h"
+#include "ToolError.h"
+
+#include <cstdio>
+#include <exception>
+#include <fcntl.h>
+#include <new>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace {
+
+// Standard input is never read: it is tied to /dev/null so that no library can wait
+// on a terminal or a pipe.
+void DetachStandardInput()
+{
+    int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        dup2(fd, STDIN_FILENO);
+        if (fd != STDIN_FILENO)
+            close(fd);
+    }
+}
+
+// The message as one printable line: a path may hold line breaks or control bytes.
+void Report(const std::string& message)
+{
+    std::string line = message;
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    }
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+int Run(const std::vector<std::string>& args)
+{
+    const av::Request request = av::ParseCommandLine(args);
+    av::AudioSource source(request.source);
+    av::Selection selection = av::SelectionFor(request.startSeconds, request.lengthSeconds, source.sampleRate());
+    const av::OutputSettings settings = av::ChooseOutput(request, source.sampleRate(), source.channels());
+    const std::int64_t lead = av::EncoderLeadSamples(settings, source.sampleRate());
+    selection.begin += lead;
+    if (selection.end != av::Selection::kToTheEnd)
+        selection.end += lead;
+
+    av::TargetFile target(request.target);
+    av::SegmentEncoder encoder(settings, target);
+    const std::int64_t taken = source.ReadSelection(
+        selection, [&](const AVFrame& block, int offset, int count) { encoder.Write(block, offset, count); });
+    if (taken == 0)
+        throw av::ToolError("The selection is empty: the start lies beyond the end of the source");
+    encoder.Finish();
+    target.Commit();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    DetachStandardInput();
+    av_log_set_level(AV_LOG_QUIET);
+    try {
+        return Run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const av::ToolError& error) {
+        Report(error.what());
+    } catch (const std::bad_alloc&) {
+        Report("Out of memory");
+    } catch (const std::exception& error) {
+        Report(std::string("Unexpected failure: ") + error.what());
+    }
+    return 1;
+}

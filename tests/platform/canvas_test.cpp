@@ -1,0 +1,139 @@
+// The canvas's drawing rules, pixel by pixel.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "platform/Canvas.h"
+
+namespace {
+
+constexpr QRgb kBack = 0xFF102030;
+
+struct Surface {
+    Surface() : image(20, 20, QImage::Format_RGB32), canvas(&image) { image.fill(kBack); }
+    QRgb At(int x, int y) const { return image.pixel(x, y); }
+    int Count(QRgb colour) const
+    {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += At(x, y) == colour;
+        return n;
+    }
+    QImage image;
+    TCanvas canvas;
+};
+
+}  // namespace
+
+TEST(Canvas, ColoursAreBlueGreenRed)
+{
+    EXPECT_EQ(ToQColor(0x0000FF), QColor(255, 0, 0));
+    EXPECT_EQ(ToQColor(0xF0CAA6), QColor(166, 202, 240));
+    EXPECT_EQ(ToPixel(0x00FFFF), 0xFFFFFF00u);
+}
+
+TEST(Canvas, LinesLeaveOutTheirEndPoint)
+{
+    struct Case {
+        QPoint from, to;
+        int pixels;
+        QPoint first, lastDrawn, end;
+    };
+    const Case cases[] = {
+        {{2, 5}, {6, 5}, 4, {2, 5}, {5, 5}, {6, 5}},     // right
+        {{6, 5}, {2, 5}, 4, {6, 5}, {3, 5}, {2, 5}},     // left
+        {{3, 1}, {3, 9}, 8, {3, 1}, {3, 8}, {3, 9}},     // down
+        {{3, 9}, {3, 1}, 8, {3, 9}, {3, 2}, {3, 1}},     // up
+        {{1, 1}, {5, 5}, 4, {1, 1}, {4, 4}, {5, 5}},     // diagonal
+    };
+    for (const Case& c : cases) {
+        Surface s;
+        s.canvas.SetPenColor(0x0000FF);
+        s.canvas.MoveTo(c.from.x(), c.from.y());
+        s.canvas.LineTo(c.to.x(), c.to.y());
+        EXPECT_EQ(s.Count(0xFFFF0000), c.pixels);
+        EXPECT_EQ(s.At(c.first.x(), c.first.y()), 0xFFFF0000u);
+        EXPECT_EQ(s.At(c.lastDrawn.x(), c.lastDrawn.y()), 0xFFFF0000u);
+        EXPECT_EQ(s.At(c.end.x(), c.end.y()), kBack);
+        EXPECT_EQ(s.canvas.PenPos(), c.to);
+    }
+    Surface s;
+    s.canvas.MoveTo(4, 4);
+    s.canvas.LineTo(4, 4);
+    EXPECT_EQ(s.Count(kBack), 400) << "a line to its own start draws nothing";
+}
+
+TEST(Canvas, FillLeavesOutRightAndBottomEdges)
+{
+    Surface s;
+    s.canvas.SetBrushColor(0x808080);
+    s.canvas.FillRect(2, 3, 5, 7);
+    EXPECT_EQ(s.Count(0xFF808080), 3 * 4);
+    EXPECT_EQ(s.At(4, 6), 0xFF808080u);
+    EXPECT_EQ(s.At(5, 6), kBack);
+    EXPECT_EQ(s.At(4, 7), kBack);
+    s.canvas.FillRect(8, 3, 6, 7);   // right of left: nothing
+    s.canvas.FillRect(-5, -5, 1, 1);  // cut at the edges
+    EXPECT_EQ(s.Count(0xFF808080), 12 + 1);
+}
+
+TEST(Canvas, XorCombinesWithThePixelsBeneath)
+{
+    Surface s;
+    s.canvas.SetBrushColor(0x808080);
+    s.canvas.FillRect(0, 0, 20, 10);
+    s.canvas.SetPenColor(0x008000);
+    s.canvas.SetPenMode(TPenMode::Xor);
+    s.canvas.MoveTo(3, 0);
+    s.canvas.LineTo(3, 15);
+    EXPECT_EQ(s.At(3, 5), 0xFF800080u) << "green over grey shows purple";
+    EXPECT_EQ(s.At(3, 12), qRgb(0x10, 0x20 ^ 0x80, 0x30)) << "over the background";
+    s.canvas.MoveTo(3, 0);
+    s.canvas.LineTo(3, 15);
+    EXPECT_EQ(s.At(3, 5), 0xFF808080u) << "a second XOR restores";
+}
+
+TEST(Canvas, PolygonFilledAndOutlined)
+{
+    Surface s;
+    s.canvas.SetBrushColor(0x00FFFF);
+    s.canvas.SetPenColor(0x00FFFF);
+    const QPoint triangle[] = {{10, 4}, {2, 12}, {10, 12}};
+    s.canvas.Polygon(triangle, 3);
+    // A right triangle with 8-pixel legs: rows 4..12, row r covering columns 14 - r .. 10.
+    for (int y = 4; y <= 12; ++y)
+        for (int x = 0; x < 20; ++x)
+            EXPECT_EQ(s.At(x, y) == 0xFFFFFF00u, x >= 14 - y && x <= 10) << x << "," << y;
+    EXPECT_EQ(s.Count(0xFFFFFF00u), 45);
+}
+
+TEST(Canvas, TextOnTransparentBackgroundAndChangeNotices)
+{
+    Surface s;
+    int changes = 0;
+    s.canvas.OnChange = [&] { ++changes; };
+    s.canvas.SetFont(QFont("DejaVu Sans", 8), 0xFFFFFF);
+    s.canvas.TextOut(1, 1, "8");
+    EXPECT_GT(s.Count(0xFFFFFFFF), 5);
+    EXPECT_EQ(s.Count(0xFFFFFFFF) + s.Count(kBack), 400) << "only text pixels change, no anti-aliasing";
+    EXPECT_EQ(changes, 1);
+    s.canvas.BeginUpdate();
+    s.canvas.FillRect(0, 0, 2, 2);
+    s.canvas.MoveTo(0, 0);
+    s.canvas.LineTo(5, 0);
+    EXPECT_EQ(changes, 1);
+    s.canvas.EndUpdate();
+    EXPECT_EQ(changes, 2);
+}
+
+TEST(Canvas, NoBitmapDrawsNothing)
+{
+    TCanvas canvas(nullptr);
+    canvas.FillRect(0, 0, 10, 10);
+    canvas.LineTo(5, 5);
+    const QPoint triangle[] = {{0, 0}, {5, 5}, {0, 5}};
+    canvas.Polygon(triangle, 3);
+    canvas.TextOut(0, 0, "x");
+    EXPECT_EQ(canvas.PenPos(), QPoint(5, 5));
+}

@@ -1,0 +1,246 @@
+// The strip renderer, checked pixel by pixel on a bitmap of the strip's designed height.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "platform/Canvas.h"
+#include "strip/StripRandom.h"
+#include "strip/WaveRender.h"
+
+namespace {
+
+constexpr QRgb kBlack = 0xFF000000;
+constexpr QRgb kWhite = 0xFFFFFFFF;
+constexpr QRgb kGreen = 0xFF008000;
+constexpr QRgb kGrey = 0xFF808080;
+constexpr QRgb kPurple = 0xFF800080;   // green XOR grey
+constexpr QRgb kYellow = 0xFFFFFF00;
+constexpr QRgb kRed = 0xFFFF0000;
+constexpr QRgb kSkyBlue = 0xFFA6CAF0;
+constexpr int kHeight = 152;
+
+// A strip on its own bitmap with a fresh generator, as in a new process.
+class Strip {
+public:
+    explicit Strip(int width, int height = kHeight)
+        : bitmap(std::max(width, 1) + 20, height, QImage::Format_RGB32), canvas(&bitmap), render(&canvas, width, height)
+    {
+        bitmap.fill(0xFF123456);
+        ResetStripRandomForTesting();
+        canvas.OnChange = [this] { ++changes; };
+    }
+    QRgb At(int x, int y) const { return bitmap.pixel(x, y) | 0xFF000000; }
+    bool ColumnHas(int x, int top, int bottom, QRgb colour) const
+    {
+        for (int y = top; y < bottom; ++y)
+            if (At(x, y) == colour)
+                return true;
+        return false;
+    }
+
+    QImage bitmap;
+    TCanvas canvas;
+    TWaveRender render;
+    int changes = 0;
+};
+
+}  // namespace
+
+TEST(WaveRender, FreshGeneratorGivesTheKnownWave)
+{
+    Strip strip(5);
+    strip.render.SetWaveWidth(5);
+    EXPECT_EQ(strip.render.Wave(), (std::vector<int32_t>{40, 30, 37, 31, 26}));
+    // The next width goes on with the same sequence, so its wave differs.
+    strip.render.SetWaveWidth(5);
+    EXPECT_NE(strip.render.Wave(), (std::vector<int32_t>{40, 30, 37, 31, 26}));
+}
+
+TEST(WaveRender, RandomDrawsFollowTheGeneratorRule)
+{
+    ResetStripRandomForTesting();
+    const int32_t draws[] = {StripRandom(20), StripRandom(20), StripRandom(20), StripRandom(20), StripRandom(20)};
+    EXPECT_EQ(std::vector<int32_t>(std::begin(draws), std::end(draws)), (std::vector<int32_t>{0, 0, 17, 4, 5}));
+}
+
+TEST(WaveRender, HeightsStayInsideTheBand)
+{
+    Strip strip(18000);
+    strip.render.SetWaveWidth(18000);
+    for (int32_t height : strip.render.Wave()) {
+        ASSERT_GE(height, 10);
+        ASSERT_LE(height, 53);
+    }
+}
+
+TEST(WaveRender, BandBarsMarkersAndCursor)
+{
+    Strip strip(300);
+    strip.render.SetWaveWidth(300);
+    const auto& wave = strip.render.Wave();
+    // Defaults: band from column 100 to 149, cursor at 20.
+    EXPECT_EQ(strip.At(120, 16), kGrey);
+    EXPECT_EQ(strip.At(100, 143), kGrey);
+    EXPECT_EQ(strip.At(149, 143), kGrey);
+    EXPECT_EQ(strip.At(120, 144), kBlack) << "the band ends above the marker rows";
+    // Bars: centred on row 80, 2 x height long; XOR over the band inside the selection.
+    for (int column : {10, 60, 99, 151, 200}) {
+        SCOPED_TRACE(column);
+        const int h = wave[size_t(column)];
+        EXPECT_EQ(strip.At(column, 80 - h), kGreen);
+        EXPECT_EQ(strip.At(column, 80 + h - 1), kGreen);
+        EXPECT_NE(strip.At(column, 80 + h), kGreen) << "the end point of a line is left out";
+    }
+    for (int column : {100, 125, 149}) {
+        SCOPED_TRACE(column);
+        const int h = wave[size_t(column)];
+        EXPECT_EQ(strip.At(column, 80 - h), kPurple);
+        EXPECT_EQ(strip.At(column, 80 + h - 1), kPurple);
+        EXPECT_EQ(strip.At(column, 80 + h), kGrey);
+    }
+    // Column 150 is the end column: inside the selection (XOR) but right of the band.
+    EXPECT_EQ(strip.At(150, 80), kGreen);
+    // Begin triangle: left of column 100, rows 144..151; end triangle right of 150.
+    EXPECT_EQ(strip.At(100, 144), kYellow);
+    EXPECT_EQ(strip.At(99, 144), kBlack);
+    EXPECT_EQ(strip.At(93, 151), kYellow);
+    EXPECT_EQ(strip.At(92, 151), kBlack);
+    EXPECT_EQ(strip.At(96, 148), kYellow);
+    EXPECT_EQ(strip.At(150, 144), kRed);
+    EXPECT_EQ(strip.At(151, 144), kBlack);
+    EXPECT_EQ(strip.At(157, 151), kRed);
+    EXPECT_EQ(strip.At(158, 151), kBlack);
+    // Cursor: a line from row 0 to row 143 and a triangle at the top, columns 15..25.
+    EXPECT_EQ(strip.At(20, 0), kSkyBlue);
+    EXPECT_EQ(strip.At(20, 143), kSkyBlue);
+    EXPECT_NE(strip.At(20, 144), kSkyBlue);
+    EXPECT_EQ(strip.At(15, 0), kSkyBlue);
+    EXPECT_EQ(strip.At(25, 0), kSkyBlue);
+    EXPECT_EQ(strip.At(14, 0) == kSkyBlue || strip.At(26, 0) == kSkyBlue, false);
+    EXPECT_EQ(strip.At(20, 8), kSkyBlue);
+    EXPECT_EQ(strip.At(19, 8), strip.At(19, 9)) << "the triangle's tip is one pixel";
+}
+
+TEST(WaveRender, RulerTicksAndNumbers)
+{
+    struct Case {
+        int width;
+        bool numberFive;
+    };
+    for (const Case c : {Case{24, false}, Case{25, true}}) {
+        SCOPED_TRACE(c.width);
+        Strip strip(c.width);
+        strip.render.SetCursorPos(-100);   // keep the cursor off the ruler
+        strip.render.SetWaveWidth(c.width);
+        for (int x = 0; x < c.width; ++x) {
+            const bool tick = (x + 1) % 5 == 0;
+            EXPECT_EQ(strip.At(x, 14) == kWhite, tick) << x;
+            // The line runs to the last column but, like every line, leaves out its end point.
+            EXPECT_EQ(strip.At(x, 15) == kWhite, x < c.width - 1 || tick) << "ruler line at " << x;
+            EXPECT_NE(strip.At(x, 16), kWhite) << "ticks end at row 15";
+        }
+        // "(S)" at the left, and "5" with its left edge on column 24 when there are 25 columns.
+        bool label = false;
+        for (int x = 0; x < 12; ++x)
+            label = label || strip.ColumnHas(x, 0, 10, kWhite);
+        EXPECT_TRUE(label);
+        bool five = false;
+        for (int y = 0; y < 11; ++y)
+            five = five || strip.At(24, y) == kWhite || strip.At(25, y) == kWhite || strip.At(26, y) == kWhite;
+        EXPECT_EQ(five, c.numberFive);
+    }
+}
+
+TEST(WaveRender, NoColumnsAndOneColumn)
+{
+    // Width 0: nothing is generated, and no bar, tick, number or label is drawn.
+    Strip empty(0);
+    empty.render.SetWaveWidth(0);
+    EXPECT_TRUE(empty.render.Wave().empty());
+    for (int x = 0; x < 20; ++x)
+        EXPECT_FALSE(empty.ColumnHas(x, 0, 11, kWhite) || empty.ColumnHas(x, 16, 144, kGreen)) << x;
+
+    // One column: "(S)" is drawn, the ruler line has no length, and there is no tick.
+    Strip one(1);
+    one.render.SetCursorPos(-100);
+    one.render.SetWaveWidth(1);
+    EXPECT_EQ(one.render.Wave().size(), 1u);
+    EXPECT_NE(one.At(0, 15), kWhite);
+    EXPECT_TRUE(one.ColumnHas(0, 0, 11, kWhite) || one.ColumnHas(1, 0, 11, kWhite));
+}
+
+TEST(WaveRender, PaintBeforeAnyWidthDrawsNoRulerAndNoBars)
+{
+    Strip strip(276);
+    strip.render.Paint();
+    EXPECT_EQ(strip.At(120, 80), kGrey);
+    EXPECT_EQ(strip.At(275, 80), kBlack);
+    EXPECT_EQ(strip.At(50, 15), kBlack);
+    EXPECT_EQ(strip.At(20, 50), kSkyBlue);
+}
+
+TEST(WaveRender, MarkersOutsideTheStrip)
+{
+    // A negative begin column: the band starts at column 0, the begin triangle is off
+    // the canvas, and the seconds truncate toward zero.
+    Strip strip(100);
+    strip.render.SetWaveWidth(100);
+    strip.render.SetBeginPos(-7);
+    strip.render.SetEndPos(20);
+    EXPECT_EQ(strip.At(0, 143), kGrey);
+    EXPECT_FALSE(strip.ColumnHas(0, 144, 152, kYellow));
+    EXPECT_EQ(strip.render.BeginSecond(), -1);
+    const int h0 = strip.render.Wave()[0];
+    EXPECT_EQ(strip.At(0, 80 - h0), kPurple);
+
+    // Both markers beyond the strip: no bar in XOR, the seconds still those of the columns.
+    strip.render.SetBeginPos(300);
+    strip.render.SetEndPos(400);
+    for (int x = 0; x < 100; ++x)
+        EXPECT_FALSE(strip.ColumnHas(x, 16, 144, kPurple)) << x;
+    EXPECT_EQ(strip.render.BeginSecond(), 60);
+    EXPECT_EQ(strip.render.EndSecond(), 80);
+
+    // Begin equal to end: the band has no width, the one bar there stays green on black.
+    strip.render.SetBeginPos(50);
+    strip.render.SetEndPos(50);
+    const int h = strip.render.Wave()[50];
+    EXPECT_EQ(strip.At(50, 80 - h), kGreen);
+    EXPECT_FALSE(strip.ColumnHas(50, 16, 144, kGrey));
+
+    // The cursor at column 0: its triangle is cut at the left edge.
+    strip.render.SetCursorPos(0);
+    EXPECT_EQ(strip.At(0, 0), kSkyBlue);
+    EXPECT_EQ(strip.At(5, 0), kSkyBlue);
+    EXPECT_NE(strip.At(6, 0), kSkyBlue);
+}
+
+TEST(WaveRender, SecondsTruncateTowardZero)
+{
+    Strip strip(10);
+    const std::pair<int32_t, int32_t> cases[] = {{0, 0}, {4, 0}, {5, 1}, {9, 1}, {-1, 0}, {-4, 0}, {-5, -1}, {-9, -1}, {-10, -2}, {18004, 3600}};
+    for (const auto& [column, second] : cases) {
+        strip.render.SetBeginPos(column);
+        strip.render.SetEndPos(column);
+        strip.render.SetCursorPos(column);
+        EXPECT_EQ(strip.render.BeginSecond(), second) << column;
+        EXPECT_EQ(strip.render.EndSecond(), second) << column;
+        EXPECT_EQ(strip.render.CursorSecond(), second) << column;
+    }
+}
+
+TEST(WaveRender, SettersRepaintOnceEach)
+{
+    Strip strip(50);
+    strip.render.SetWaveWidth(50);
+    const int before = strip.changes;
+    strip.render.SetCursorPos(strip.render.CursorPos());   // unchanged value still repaints
+    strip.render.SetBeginPos(3);
+    strip.render.SetEndPos(8);
+    EXPECT_EQ(strip.changes, before + 3);
+    EXPECT_EQ(strip.render.SelLeft(), 3);
+    EXPECT_EQ(strip.render.SelRight(), 8);
+    strip.render.SetBeginPos(9);
+    EXPECT_EQ(strip.render.SelLeft(), 8);
+    EXPECT_EQ(strip.render.SelRight(), 9);
+}
