@@ -19,6 +19,7 @@
 #include "app/aboutUnit.h"
 #include "app/appDefine.h"
 #include "app/mainunit.h"
+#include "audio/MediaPlayer.h"
 
 namespace {
 
