@@ -3,6 +3,7 @@
 #include "app/Skin.h"
 
 #include <QPalette>
+#include <QScrollArea>
 
 #include "app/mainunit.h"
 
@@ -34,6 +35,8 @@ namespace {
 constexpr unsigned int kBlack = 0x000000;
 constexpr unsigned int kYellow = 0x00FFFF;
 constexpr unsigned int kWhite = 0xFFFFFF;
+// The inside of the strip's frame in the background picture.
+const QColor kStripWell(0x0d, 0x13, 0x1c);
 
 // Gives a button its normal, hover and pressed pictures from the files named after it.
 void LoadButton(TMouseEffectImage* button, const QString& over, const QString& down)
@@ -60,6 +63,12 @@ void TMainForm::LoadSkin()
     imgBack->SetPicture(SkinPicture("imgBack.jpg"));
     // The banner is taller than its control, which cuts it to its own 170 rows.
     imgAd->SetPicture(SkinPicture("imgAd.jpg"));
+
+    // Where the strip is narrower than its box, the box shows the dark well of the skin.
+    QPalette well = ScrollBoxWave->viewport()->palette();
+    well.setColor(ScrollBoxWave->viewport()->backgroundRole(), kStripWell);
+    ScrollBoxWave->viewport()->setPalette(well);
+    ScrollBoxWave->viewport()->setAutoFillBackground(true);
 
     for (TMouseEffectImage* button : {btnOpen, btnSave, btnMarkStart, btnMarkEnd, btnPlaySelected, btnMoveLeft,
                                       btnMoveRight, MouseEffectImage1, btnClose})

@@ -6,6 +6,8 @@
 //
 // scripts/screenshot.sh runs it under a virtual display.
 #include <QApplication>
+#include <QEnterEvent>
+#include <QMouseEvent>
 #include <QTimer>
 #include <cstdio>
 
@@ -56,6 +58,14 @@ int main(int argc, char** argv)
     MainForm.show();
     if (argc == 3)
         MainForm.btnOpenClick(MainForm.btnOpen);
+    // The pointer rests on "play the selection": its hover picture shows and its hint is
+    // echoed in the status display.
+    QWidget* pointed = MainForm.btnPlaySelected;
+    const QPoint at(pointed->width() / 2, pointed->height() / 2);
+    QEnterEvent enter(at, at, pointed->mapToGlobal(at));
+    QCoreApplication::sendEvent(pointed, &enter);
+    QMouseEvent move(QEvent::MouseMove, at, pointed->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(pointed, &move);
 
     int result = 1;
     QTimer::singleShot(kSettleMs, [&] {

@@ -10,10 +10,10 @@ build=${TALLOWICK_BUILD_DIR:-build}
 cmake -S . -B "$build" >/dev/null
 cmake --build "$build" --target tallowick_screenshot --parallel 2
 
-work=$(mktemp -d /tmp/tallowick-screenshot.XXXXXX)
+work=$(mktemp -d /tmp/twXXX)
 chmod 700 "$work"
 trap 'rm -rf "$work"' EXIT
-audio="$work/Morning Bells.mp3"
+audio="$work/ring.mp3"
 ffmpeg -hide_banner -loglevel error -f lavfi \
   -i "aevalsrc=0.4*sin(2*PI*523*t)*exp(-3*mod(t\,0.5))+0.3*sin(2*PI*784*t)*exp(-2*mod(t\,1)):s=44100:d=47" \
   -ac 2 -b:a 128k "$audio"
