@@ -8,12 +8,10 @@
 // player it cancels the earlier scan, and the earlier command then leaves the labels,
 // the strip and the source path alone, so that all of them and the player describe one
 // and the same file. Closing the window cancels a scan the same way.
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QTime>
 
 #include "app/mainunit.h"
-#include "audio/MPGErrorBox.h"
 #include "audio/MPGTools.h"
 #include "audio/MediaPlayer.h"
 #include "platform/Dialogs.h"
@@ -62,12 +60,9 @@ bool TMainForm::LoadFileInfo(const QString& path)
     QString sampleRate = "Sample Rate: ", length = "Time Length: ", bitrate = "Bitrate: ", channel = "Channel: ";
     // Compared byte for byte: only ".mp3" in lower case is examined as MPEG audio.
     if (FileNameExtension(path) == ".mp3") {
+        // The reader pumps the window's events and reports a failure with the pump and
+        // error box that start-up installed as the readers' defaults.
         TMPEGAudio reader;
-        reader.SetReadErrorHandler(ShowReadErrorBox);
-        reader.SetMessagePump([] {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            return true;
-        });
         TMPEGAudio* outer = FLoadingReader;
         FLoadingReader = &reader;
         reader.SetFileName(path.toStdString());

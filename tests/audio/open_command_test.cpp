@@ -1,0 +1,200 @@
+// The Open command on the real window: labels, strip width, source path, failures, and a
+// second open during a slow scan.
+#include <gtest/gtest.h>
+
+#include <QTime>
+#include <QTimer>
+#include <chrono>
+#include <thread>
+
+#include "platform/ErrorHandler.h"
+#include "platform/LocaleTime.h"
+#include "strip/WaveRender.h"
+#include "support/WindowFixture.h"
+
+using fixtures::WindowFixture;
+
+namespace {
+
+struct Labels {
+    QString filename, sampleRate, length, bitrate, channel;
+};
+
+Labels Read(const TMainForm& form)
+{
+    return {form.lblFilename->Caption(), form.lblSampleRate->Caption(), form.lblLength->Caption(),
+            form.lblBitrate->Caption(), form.lblChannel->Caption()};
+}
+
+}  // namespace
+
+TEST(OpenCommand, PropertiesAndStripOfEachKindOfFile)
+{
+    WindowFixture w;
+    const std::string mp3 = w.files.file("song.mp3");
+    const std::string capitals = w.files.file("SONG.MP3");
+    const std::string wav = w.files.file("tone.wav");
+    const std::string wma = w.files.file("tone.wma");
+    const std::string mono = w.files.file("mono.mp3");
+    // 3:25 at 128 kbit/s without a tag, so that the file's length gives the time exactly.
+    ASSERT_TRUE(fixtures::MakeTone(mp3, 205, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "128k", "-write_xing", "0", "-id3v2_version", "0"}));
+    ASSERT_TRUE(fixtures::Ffmpeg({"-i", mp3, "-c", "copy", "-f", "mp3", capitals}));
+    ASSERT_TRUE(fixtures::MakeTone(wav, 7.5, 22050, 1));
+    ASSERT_TRUE(fixtures::MakeTone(wma, 4.2, 44100, 2, {"-c:a", "wmav2"}));
+    ASSERT_TRUE(fixtures::MakeTone(mono, 3, 22050, 1, {"-c:a", "libmp3lame", "-b:a", "32k", "-write_xing", "0"}));
+
+    struct Case {
+        std::string path;
+        Labels labels;
+        int columns;
+    };
+    const QString q = QString::fromStdString(mp3);
+    const Case cases[] = {
+        {mp3, {"File Name: " + q, "Sample Rate: 44100", "Time Length: " + LongTimeText(QTime(0, 3, 25)), "Bitrate: 128", "Channel: Stereo"}, 1025},
+        {capitals, {"File Name: " + QString::fromStdString(capitals), "Sample Rate: ", "Time Length: 205", "Bitrate: ", "Channel: "}, 1025},
+        {wav, {"File Name: " + QString::fromStdString(wav), "Sample Rate: ", "Time Length: 7", "Bitrate: ", "Channel: "}, 35},
+        {wma, {"File Name: " + QString::fromStdString(wma), "Sample Rate: ", "Time Length: 4", "Bitrate: ", "Channel: "}, 20},
+        {mono, {"File Name: " + QString::fromStdString(mono), "Sample Rate: 22050", "Time Length: " + LongTimeText(QTime(0, 0, 3)), "Bitrate: 32", "Channel: Mono"}, 15},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        w.Open(c.path);
+        const Labels labels = Read(*w.form);
+        EXPECT_EQ(labels.filename, c.labels.filename);
+        EXPECT_EQ(labels.sampleRate, c.labels.sampleRate);
+        EXPECT_EQ(labels.length, c.labels.length);
+        EXPECT_EQ(labels.bitrate, c.labels.bitrate);
+        EXPECT_EQ(labels.channel, c.labels.channel);
+        EXPECT_EQ(w.form->FRender->StripWidth(), c.columns);
+        EXPECT_EQ(w.form->imgWave->width(), c.columns);
+        EXPECT_EQ(w.form->imgWave->Picture().Width(), std::max(c.columns, 1));
+        EXPECT_EQ(w.form->imgWave->height(), 152);
+        EXPECT_EQ(w.form->FSourceFile, QString::fromStdString(c.path));
+        EXPECT_EQ(w.form->lblFilename->Hint(), c.labels.filename);
+        EXPECT_TRUE(w.form->imgAd->isHidden());
+        EXPECT_FALSE(w.form->ScrollBoxWave->isHidden());
+        EXPECT_EQ(w.form->MediaPlayer1->Mode(), 1);
+    }
+    EXPECT_TRUE(w.dialogs.messages.isEmpty());
+    ASSERT_FALSE(w.dialogs.openRequests.isEmpty());
+    EXPECT_EQ(w.dialogs.openRequests[0].filter,
+              "Mp3 Music Files (*.mp3)|*.mp3|Wave Files (*.wav)|*.wav|WMA Files (*.wma)|*.wma|All Files (*.*)|*.*");
+}
+
+TEST(OpenCommand, ShortFileGivesNoColumnsAndMarkersStay)
+{
+    WindowFixture w;
+    const std::string wav = w.files.file("short.wav");
+    ASSERT_TRUE(fixtures::MakeTone(wav, 0.6, 8000, 1));
+    w.form->FRender->SetBeginPos(300);
+    w.Open(wav);
+    EXPECT_EQ(w.form->lblLength->Caption(), "Time Length: 0");
+    EXPECT_EQ(w.form->FRender->StripWidth(), 0);
+    EXPECT_EQ(w.form->imgWave->width(), 0);
+    EXPECT_EQ(w.form->FRender->BeginPos(), 300) << "an open leaves the markers where they are";
+    EXPECT_EQ(w.form->FRender->CursorPos(), 20);
+}
+
+TEST(OpenCommand, CancelledDialogChangesNothing)
+{
+    WindowFixture w;
+    w.dialogs.openAnswers.push_back(std::nullopt);
+    w.form->btnOpenClick(w.form->btnOpen);
+    EXPECT_EQ(w.form->lblFilename->Caption(), "File Name:");
+    EXPECT_TRUE(w.form->FSourceFile.isEmpty());
+    EXPECT_TRUE(w.form->MediaPlayer1->FileName().isEmpty());
+    EXPECT_EQ(w.form->MediaPlayer1->Mode(), 0);
+    EXPECT_FALSE(w.form->imgAd->isHidden());
+}
+
+TEST(OpenCommand, FailedOpenShowsTheDecodersTextAndChangesNothing)
+{
+    WindowFixture w;
+    const std::string wav = w.files.file("good.wav");
+    ASSERT_TRUE(fixtures::MakeTone(wav, 2, 8000, 1));
+    w.Open(wav);
+    const Labels before = Read(*w.form);
+    const std::string bad = w.files.file("notes.wav");
+    fixtures::WriteFile(bad, "this is not audio at all\n");
+    w.dialogs.openAnswers.push_back(fixtures::FakeDialogs::Pick(bad));
+    // As a click does: the error leaves the handler and reaches the error box.
+    RunHandler([&] { w.form->btnOpenClick(w.form->btnOpen); });
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_EQ(w.dialogs.messages[0].icon, QMessageBox::Critical);
+    EXPECT_FALSE(w.dialogs.messages[0].text.isEmpty());
+    const Labels after = Read(*w.form);
+    EXPECT_EQ(after.filename, before.filename);
+    EXPECT_EQ(after.length, before.length);
+    EXPECT_EQ(w.form->FSourceFile, QString::fromStdString(wav));
+    EXPECT_EQ(w.form->MediaPlayer1->Mode(), 0) << "the player closed the earlier file";
+}
+
+TEST(OpenCommand, UnreadableMp3ShowsTheReadersBoxAndOpensWithWhatItHolds)
+{
+    WindowFixture w;
+    // Audio the player can play, but without MPEG frame headers: the reader finds none.
+    const std::string fake = w.files.file("tone.mp3");
+    ASSERT_TRUE(fixtures::MakeTone(fake, 2, 8000, 1, {"-f", "wav"}));
+    w.Open(fake);
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_EQ(w.dialogs.messages[0].caption, "Error");
+    EXPECT_EQ(w.dialogs.messages[0].text, "Error openning file: " + QString::fromStdString(fake));
+    EXPECT_EQ(w.form->lblBitrate->Caption(), "Bitrate: 0");
+    EXPECT_EQ(w.form->lblChannel->Caption(), "Channel: Stereo");
+    EXPECT_EQ(w.form->FRender->StripWidth(), 0);
+    EXPECT_EQ(w.form->FSourceFile, QString::fromStdString(fake));
+}
+
+TEST(OpenCommand, LaterOpenDuringASlowScanWins)
+{
+    WindowFixture w;
+    // A long file without any valid frame header, scanned with a pump that takes its time.
+    const std::string slow = w.files.file("slow.mp3");
+    const std::string wav = w.files.file("tone.wav");
+    ASSERT_TRUE(fixtures::MakeTone(wav, 3, 8000, 1));
+    int pumps = 0;
+    TMPEGAudio::SetDefaultMessagePump([&] {
+        ++pumps;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        QApplication::processEvents(QEventLoop::AllEvents);
+        return true;
+    });
+    // The player must be able to open the slow file, so a short WAV stands in front of it.
+    const std::string wavBytes = fixtures::ReadFile(wav);
+    fixtures::WriteFile(slow, wavBytes + std::string(8 << 20, '\xFF'));
+    bool nestedDone = false;
+    QTimer::singleShot(0, [&] {
+        w.Open(wav);
+        nestedDone = true;
+    });
+    w.Open(slow);
+    EXPECT_TRUE(nestedDone);
+    EXPECT_GT(pumps, 0);
+    EXPECT_TRUE(w.dialogs.messages.isEmpty()) << "the cancelled scan reports nothing";
+    EXPECT_EQ(w.form->FSourceFile, QString::fromStdString(wav));
+    EXPECT_EQ(w.form->MediaPlayer1->FileName(), QString::fromStdString(wav));
+    EXPECT_EQ(w.form->lblFilename->Caption(), "File Name: " + QString::fromStdString(wav));
+    EXPECT_EQ(w.form->lblLength->Caption(), "Time Length: 3");
+    EXPECT_EQ(w.form->FRender->StripWidth(), 15);
+}
+
+TEST(OpenCommand, ClosingTheWindowDuringAScanEndsItQuietly)
+{
+    WindowFixture w;
+    const std::string wav = w.files.file("tone.wav");
+    ASSERT_TRUE(fixtures::MakeTone(wav, 1, 8000, 1));
+    const std::string slow = w.files.file("slow.mp3");
+    fixtures::WriteFile(slow, fixtures::ReadFile(wav) + std::string(8 << 20, '\xFF'));
+    TMPEGAudio::SetDefaultMessagePump([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        QApplication::processEvents(QEventLoop::AllEvents);
+        return true;
+    });
+    w.form->show();
+    QTimer::singleShot(0, [&] { w.form->close(); });
+    w.Open(slow);
+    EXPECT_TRUE(w.dialogs.messages.isEmpty());
+    EXPECT_FALSE(w.form->FRender);
+    EXPECT_TRUE(w.form->FSourceFile.isEmpty());
+    EXPECT_EQ(w.form->lblFilename->Caption(), "File Name:");
+}

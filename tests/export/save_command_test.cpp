@@ -1,0 +1,238 @@
+// The Save command and the conversion worker on the real window, with the encoder tool
+// that start-up writes into the work folder.
+#include <gtest/gtest.h>
+
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+
+#include "app/appDefine.h"
+#include "export/CutMp3Thread.h"
+#include "platform/Shell.h"
+#include "strip/WaveRender.h"
+#include "support/WindowFixture.h"
+
+using fixtures::FakeDialogs;
+using fixtures::WindowFixture;
+
+namespace {
+
+// What ffprobe says of a file: "codec channels sample_rate duration".
+std::string Probe(const std::string& path)
+{
+    const auto run = fixtures::RunTool({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+                                        "stream=codec_name,channels,sample_rate:format=duration,format_name", "-of",
+                                        "default=noprint_wrappers=1:nokey=1", path});
+    std::string flat = run.standardOutput;
+    std::replace(flat.begin(), flat.end(), '\n', ' ');
+    return flat;
+}
+
+class SaveTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        source = w.files.file("my song.wav");
+        ASSERT_TRUE(fixtures::MakeTone(source, 40, 22050, 2));
+        w.Open(source);
+        SetFolderOpener([this](const QString& folder) { openedFolders << folder; });
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(WindowFixture::WaitFor([] { return !IsConverting; }));
+        SetFolderOpener({});
+    }
+    // Clicks Save with the dialog answering the path, and waits for the worker to end.
+    void Save(const std::string& target, int filterIndex = 0)
+    {
+        w.dialogs.saveAnswers.push_back(FakeDialogs::Pick(target, filterIndex));
+        w.form->btnSaveClick(w.form->btnSave);
+        ASSERT_TRUE(WindowFixture::WaitFor([] { return !IsConverting; }));
+    }
+    QStringList MessageTexts() const
+    {
+        QStringList texts;
+        for (const auto& m : w.dialogs.messages)
+            texts << m.text;
+        return texts;
+    }
+
+    WindowFixture w;
+    std::string source;
+    QStringList openedFolders;
+};
+
+}  // namespace
+
+TEST_F(SaveTest, TimesFromTheMarkersWholeSeconds)
+{
+    struct Case {
+        int begin, end;
+        QString start, length;
+    };
+    const Case cases[] = {
+        {100, 150, "00:00:20", "00:00:10"}, {18000, 18010, "01:00:00", "00:00:02"}, {18004, 18004, "01:00:00", "00:00:00"},
+        {-5, 10, "00:00:-01", "00:00:03"},   {104, 106, "00:00:20", "00:00:01"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.begin);
+        w.form->FRender->SetBeginPos(c.begin);
+        w.form->FRender->SetEndPos(c.end);
+        Save(w.files.file("ring.mp3"));
+        EXPECT_EQ(w.form->FCutInfo.SourceFile, QString::fromStdString(source));
+        EXPECT_EQ(w.form->FCutInfo.TargetFile, QString::fromStdString(w.files.file("ring.mp3")));
+        EXPECT_EQ(w.form->FCutInfo.StartTime, c.start);
+        EXPECT_EQ(w.form->FCutInfo.CutLength, c.length);
+    }
+    ASSERT_FALSE(w.dialogs.saveRequests.isEmpty());
+    EXPECT_EQ(w.dialogs.saveRequests[0].filter, "Mp3 Music File (*.mp3)|*.mp3|AMR Ringtone (*.amr)|*.amr");
+    EXPECT_EQ(w.dialogs.saveRequests[0].defaultExt, ".mp3");
+    EXPECT_FALSE(w.dialogs.saveRequests[0].confirmOverwrite);
+}
+
+TEST_F(SaveTest, ExportsMp3AndAmrAndOffersTheFolder)
+{
+    w.dialogs.answerMessage = [](const fixtures::RecordedMessage& m) {
+        return m.caption == "Confirm" ? QMessageBox::Yes : QMessageBox::Ok;
+    };
+    const std::string folder = w.files.file("Ring Tones");
+    std::filesystem::create_directory(folder);
+    const std::string mp3 = folder + "/ring tone.mp3";
+    const std::string amr = folder + "/ring.amr";
+    Save(mp3);
+    Save(amr, 1);
+    EXPECT_EQ(w.form->sb_status->Caption(), "Completed.");
+    ASSERT_EQ(w.dialogs.messages.size(), 2);
+    for (const auto& m : w.dialogs.messages) {
+        EXPECT_EQ(m.caption, "Confirm");
+        EXPECT_EQ(m.text, "Completed. Do you want to open the target directory?");
+        EXPECT_EQ(m.icon, QMessageBox::NoIcon);
+        EXPECT_EQ(m.buttons, QMessageBox::Yes | QMessageBox::No);
+    }
+    EXPECT_EQ(openedFolders, QStringList({QString::fromStdString(folder + "/"), QString::fromStdString(folder + "/")}));
+    // The default selection: ten seconds from second 20.
+    const std::string mp3Probe = Probe(mp3), amrProbe = Probe(amr);
+    EXPECT_NE(mp3Probe.find("mp3 22050 2 mp3"), std::string::npos) << mp3Probe;
+    EXPECT_NE(amrProbe.find("amr_nb 8000 1 amr"), std::string::npos) << amrProbe;
+    EXPECT_NEAR(std::stod(mp3Probe.substr(mp3Probe.rfind(' ', mp3Probe.size() - 2))), 10.0, 0.1);
+    // AMR-NB at 12.2 kbit/s: 32-byte frames of 20 ms after the 6-byte "#!AMR\n" header.
+    const std::string amrBytes = fixtures::ReadFile(amr);
+    ASSERT_EQ(amrBytes.substr(0, 6), "#!AMR\n");
+    EXPECT_EQ(amrBytes[6], '\x3c') << "mode 7, 12.2 kbit/s";
+    EXPECT_NEAR((amrBytes.size() - 6) / 32 * 0.02, 10.0, 0.05);
+}
+
+TEST_F(SaveTest, StatusTextsOfAnExport)
+{
+    QStringList statuses;
+    w.dialogs.answerMessage = [&](const fixtures::RecordedMessage&) {
+        statuses << w.form->sb_status->Caption();
+        return QMessageBox::No;
+    };
+    // Record every status the worker shows, in order.
+    QStringList seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (seen.isEmpty() || seen.back() != w.form->sb_status->Caption())
+            seen << w.form->sb_status->Caption();
+    });
+    poll.start(0);
+    const std::string target = w.files.file("ring.amr");
+    Save(target);
+    poll.stop();
+    EXPECT_EQ(statuses, QStringList({"Completed."}));
+    EXPECT_TRUE(seen.contains("Generating " + QString::fromStdString(target) + " ..."));
+    EXPECT_EQ(seen.back(), "Completed.");
+    EXPECT_TRUE(openedFolders.isEmpty()) << "No opens nothing";
+}
+
+TEST_F(SaveTest, BusyNoticeWhileConvertingAndWhileTheQuestionIsOpen)
+{
+    int busyNotices = 0;
+    bool clickedDuringQuestion = false;
+    w.dialogs.answerMessage = [&](const fixtures::RecordedMessage& m) {
+        if (m.text.contains("still being converted")) {
+            ++busyNotices;
+            return QMessageBox::Ok;
+        }
+        if (m.caption == "Confirm" && !clickedDuringQuestion) {
+            clickedDuringQuestion = true;
+            w.form->btnSaveClick(w.form->btnSave);   // a second Save while the question is open
+        }
+        return QMessageBox::No;
+    };
+    w.dialogs.saveAnswers.push_back(FakeDialogs::Pick(w.files.file("one.mp3")));
+    w.form->btnSaveClick(w.form->btnSave);
+    EXPECT_TRUE(IsConverting);
+    w.form->btnSaveClick(w.form->btnSave);   // a second Save during the export
+    ASSERT_TRUE(WindowFixture::WaitFor([] { return !IsConverting; }));
+    EXPECT_EQ(busyNotices, 2);
+    EXPECT_EQ(w.dialogs.saveRequests.size(), 1) << "the busy notice asks for no target";
+}
+
+TEST_F(SaveTest, FailuresAreToldAndLoseNothing)
+{
+    const std::string existing = w.files.file("keep.mp3");
+    fixtures::WriteFile(existing, "an earlier ringtone");
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        std::string target;
+        QString expectedText;
+        bool workerRuns;
+    };
+    const Case cases[] = {
+        {"capital extension", [] {}, w.files.file("ring.MP3"), "Only .mp3 and .amr", false},
+        {"other extension", [] {}, w.files.file("ring.wav"), "Only .mp3 and .amr", false},
+        {"no extension", [] {}, w.files.file("ring"), "Only .mp3 and .amr", false},
+        {"missing tool", [] { std::filesystem::remove((WorkDir + "av").toStdString()); }, existing,
+         "encoder tool is unavailable", true},
+        {"unwritable folder", [] {}, w.files.file("no/such/folder/ring.mp3"), "", true},
+        {"source gone", [this] { std::filesystem::remove(source); }, existing, "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        w.dialogs.messages.clear();
+        w.form->sb_status->SetCaption("");
+        c.prepare();
+        Save(c.target);
+        ASSERT_EQ(w.dialogs.messages.size(), 1);
+        const auto& message = w.dialogs.messages[0];
+        EXPECT_NE(message.caption, "Confirm");
+        EXPECT_NE(message.text, "Completed. Do you want to open the target directory?");
+        if (!c.expectedText.isEmpty()) {
+            EXPECT_TRUE(message.text.contains(c.expectedText)) << message.text.toStdString();
+        }
+        EXPECT_FALSE(message.text.isEmpty());
+        EXPECT_EQ(w.form->sb_status->Caption(), c.workerRuns ? QString("Export failed.") : QString());
+        EXPECT_EQ(fixtures::ReadFile(existing), "an earlier ringtone");
+    }
+    EXPECT_FALSE(std::filesystem::exists(w.files.file("ring.MP3")));
+}
+
+TEST(SaveCommand, BeforeAnyFileTellsTheUserToOpenOne)
+{
+    WindowFixture w;
+    w.form->btnSaveClick(w.form->btnSave);
+    EXPECT_FALSE(IsConverting);
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_TRUE(w.dialogs.messages[0].text.contains("open an audio file first"));
+    EXPECT_TRUE(w.dialogs.saveRequests.isEmpty());
+}
+
+TEST(SaveCommand, ClosingTheWindowDuringAnExportLetsTheToolFinish)
+{
+    auto w = std::make_unique<WindowFixture>();
+    const std::string source = w->files.file("long.wav");
+    ASSERT_TRUE(fixtures::MakeTone(source, 40, 44100, 2));
+    w->Open(source);
+    const std::string target = w->files.file("ring.mp3");
+    w->dialogs.saveAnswers.push_back(FakeDialogs::Pick(target));
+    w->form->btnSaveClick(w->form->btnSave);
+    ASSERT_TRUE(IsConverting);
+    w->form->close();
+    w->form.reset();   // the window is gone while the worker still runs
+    ASSERT_TRUE(WindowFixture::WaitFor([] { return !IsConverting; }));
+    EXPECT_TRUE(w->dialogs.messages.isEmpty()) << "nothing is asked of a window that is gone";
+    EXPECT_NE(Probe(target).find("mp3"), std::string::npos);
+}
