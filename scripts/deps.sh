@@ -2,6 +2,7 @@
 # Installs the Debian packages that Tallowick needs and that this machine lacks.
 #   scripts/deps.sh build   what building and running Tallowick needs
 #   scripts/deps.sh test    that, plus what the test suite needs
+#   scripts/deps.sh bench   that, plus what the benchmarks and fuzz targets need
 set -euo pipefail
 
 build_packages=(
@@ -19,10 +20,16 @@ test_packages=(
   xvfb xauth                                  # a virtual display for the tests that need a real window
 )
 
+bench_packages=(
+  libbenchmark-dev                            # Google Benchmark for bench/
+  clang                                       # libFuzzer for fuzz/
+)
+
 wanted=("${build_packages[@]}")
-if [ "${1:-build}" = test ]; then
-  wanted+=("${test_packages[@]}")
-fi
+case "${1:-build}" in
+  test) wanted+=("${test_packages[@]}") ;;
+  bench) wanted+=("${test_packages[@]}" "${bench_packages[@]}") ;;
+esac
 
 missing=()
 for p in "${wanted[@]}"; do

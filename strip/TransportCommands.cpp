@@ -43,6 +43,13 @@ int32_t SecondsToPlayerTime(int32_t seconds)
     return ToPlayerTime(seconds * kMillisecondsPerSecond);
 }
 
+// A column one step from another, held at the ends of the int range instead of wrapping.
+int32_t ColumnPlus(int32_t column, int64_t step)
+{
+    return int32_t(std::clamp<int64_t>(int64_t(column) + step, std::numeric_limits<int32_t>::min(),
+                                       std::numeric_limits<int32_t>::max()));
+}
+
 QString TimeLabel(const char* prefix, int64_t seconds)
 {
     return QString(prefix) + QString::fromStdString(FormatTimeText(seconds));
@@ -89,7 +96,7 @@ void TMainForm::btnMarkStartClick(QObject*)
     const int32_t cursor = FRender->CursorPos();
     if (FRender->SelRight() < cursor) {
         FRender->SetBeginPos(cursor);
-        FRender->SetEndPos(cursor + 1);
+        FRender->SetEndPos(ColumnPlus(cursor, 1));
     } else {
         FRender->SetBeginPos(cursor);
     }
@@ -103,7 +110,7 @@ void TMainForm::btnMarkEndClick(QObject*)
     const int32_t cursor = FRender->CursorPos();
     if (FRender->SelLeft() > cursor) {
         FRender->SetBeginPos(cursor);
-        FRender->SetEndPos(cursor + 1);
+        FRender->SetEndPos(ColumnPlus(cursor, 1));
     } else {
         FRender->SetEndPos(cursor);
     }
@@ -114,7 +121,7 @@ void TMainForm::btnMoveLeftClick(QObject*)
     if (!FRender ||
         !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen}))
         return;
-    FRender->SetBeginPos(FRender->SelLeft() - kColumnsPerSecond);
+    FRender->SetBeginPos(ColumnPlus(FRender->SelLeft(), -kColumnsPerSecond));
 }
 
 void TMainForm::btnMoveRightClick(QObject*)
@@ -122,7 +129,7 @@ void TMainForm::btnMoveRightClick(QObject*)
     if (!FRender ||
         !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen}))
         return;
-    FRender->SetEndPos(FRender->SelRight() + kColumnsPerSecond);
+    FRender->SetEndPos(ColumnPlus(FRender->SelRight(), kColumnsPerSecond));
 }
 
 void TMainForm::imgWaveMouseUp(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int X, int)
@@ -132,7 +139,7 @@ void TMainForm::imgWaveMouseUp(QObject*, Qt::MouseButton, Qt::KeyboardModifiers,
     const bool wasPlaying = MediaPlayer1->Mode() == kModePlaying;
     if (wasPlaying)
         MediaPlayer1->Stop();
-    FRender->SetCursorPos(X + 1);
+    FRender->SetCursorPos(ColumnPlus(X, 1));
     if (wasPlaying) {
         // Playback goes on from the clicked column to the end of the file.
         MediaPlayer1->SetPosition(ToPlayerTime(int64_t(FRender->CursorPos()) * kMillisecondsPerSecond / kColumnsPerSecond));

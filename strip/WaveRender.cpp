@@ -3,6 +3,7 @@
 #include <QString>
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include "strip/StripRandom.h"
 
@@ -25,6 +26,14 @@ constexpr int32_t kWaveFloor = 20;
 constexpr int32_t kWaveHeadroom = 20;
 constexpr int32_t kStepRange = 20;          // steps from -10 to 9
 constexpr int32_t kStepOffset = 10;
+
+// Geometry next to a column (a triangle 8 columns to its side) is worked out in 64 bits
+// and held at the ends of the int range, so that a column near either end cannot
+// overflow; such a point lies far off the canvas either way.
+int Pin(int64_t value)
+{
+    return int(std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
 
 }  // namespace
 
@@ -93,12 +102,14 @@ void TWaveRender::Paint()
     canvas.FillRect(FBeginPos, kBandTopRow, FEndPos, markerTop);
 
     // Begin marker: a right triangle left of the begin column.
-    const QPoint begin[] = {{FBeginPos, markerTop}, {FBeginPos - kMarkerRows, FStripHeight}, {FBeginPos, FStripHeight}};
+    const QPoint begin[] = {
+        {FBeginPos, markerTop}, {Pin(int64_t(FBeginPos) - kMarkerRows), FStripHeight}, {FBeginPos, FStripHeight}};
     canvas.SetBrushColor(FBeginColor);
     canvas.SetPenColor(FBeginColor);
     canvas.Polygon(begin, 3);
     // End marker: its mirror image, right of the end column.
-    const QPoint end[] = {{FEndPos, markerTop}, {FEndPos + kMarkerRows, FStripHeight}, {FEndPos, FStripHeight}};
+    const QPoint end[] = {
+        {FEndPos, markerTop}, {Pin(int64_t(FEndPos) + kMarkerRows), FStripHeight}, {FEndPos, FStripHeight}};
     canvas.SetBrushColor(FEndColor);
     canvas.SetPenColor(FEndColor);
     canvas.Polygon(end, 3);
@@ -119,8 +130,8 @@ void TWaveRender::Paint()
     canvas.SetPenColor(FCursorColor);
     canvas.MoveTo(FCursorPos, 0);
     canvas.LineTo(FCursorPos, markerTop);
-    const QPoint cursor[] = {{FCursorPos - kCursorTriangleHalfWidth, 0},
-                             {FCursorPos + kCursorTriangleHalfWidth, 0},
+    const QPoint cursor[] = {{Pin(int64_t(FCursorPos) - kCursorTriangleHalfWidth), 0},
+                             {Pin(int64_t(FCursorPos) + kCursorTriangleHalfWidth), 0},
                              {FCursorPos, kCursorTriangleRows}};
     canvas.SetBrushColor(FCursorColor);
     canvas.Polygon(cursor, 3);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <limits>
 
 #include "platform/Canvas.h"
 #include "strip/StripRandom.h"
@@ -243,4 +244,18 @@ TEST(WaveRender, SettersRepaintOnceEach)
     strip.render.SetBeginPos(9);
     EXPECT_EQ(strip.render.SelLeft(), 8);
     EXPECT_EQ(strip.render.SelRight(), 9);
+}
+
+TEST(WaveRender, ColumnsAtTheEndsOfTheRangeDrawOffTheCanvas)
+{
+    Strip strip(30);
+    strip.render.SetWaveWidth(30);
+    const int32_t extremes[] = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()};
+    for (int32_t column : extremes) {
+        strip.render.SetBeginPos(column);
+        strip.render.SetEndPos(column);
+        strip.render.SetCursorPos(column);
+        EXPECT_FALSE(strip.ColumnHas(10, 0, kHeight, kSkyBlue));
+        EXPECT_FALSE(strip.ColumnHas(10, 144, kHeight, kYellow));
+    }
 }
