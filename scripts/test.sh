@@ -26,5 +26,7 @@ pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
   --load="module-native-protocol-unix" --log-target=stderr 2>/dev/null
 for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 export TALLOWICK_TEST_PULSE_SINK=tallowick_null
+# Used only by a ThreadSanitizer build (TALLOWICK_CMAKE_ARGS=-DTALLOWICK_TSAN=ON).
+export TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp ${TSAN_OPTIONS:-}"
 
 ctest --test-dir "$build" --output-on-failure --timeout 600 -j "$(nproc)"
