@@ -54,6 +54,15 @@ void CheckReadable(const std::string& path)
         throw ToolError(CannotRead(path, "It is not a regular file"));
 }
 
+// The file was readable (CheckReadable), so a failure to open it as media is almost
+// always its content; only a failing disk or a lack of memory is told as such.
+std::string OpenFailure(const std::string& path, int averror)
+{
+    if (averror == AVERROR(EIO) || averror == AVERROR(ENOMEM))
+        return CannotRead(path, ErrorText(averror));
+    return "The source file " + Quoted(path) + " is not an audio file that can be read";
+}
+
 }  // namespace
 
 AudioSource::AudioSource(const std::string& path) : path_(path)
@@ -75,15 +84,12 @@ void AudioSource::Open()
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     int rc = avformat_open_input(&context, ("file:" + path_).c_str(), nullptr, &options);
     av_dict_free(&options);
-    if (rc < 0) {
-        if (rc == AVERROR_INVALIDDATA)
-            throw ToolError("The source file " + Quoted(path_) + " is not an audio file that can be read");
-        throw ToolError(CannotRead(path_, ErrorText(rc)));
-    }
+    if (rc < 0)
+        throw ToolError(OpenFailure(path_, rc));
     input_.reset(context);
     rc = avformat_find_stream_info(context, nullptr);
     if (rc < 0)
-        throw ToolError(CannotRead(path_, ErrorText(rc)));
+        throw ToolError(OpenFailure(path_, rc));
 
     streamIndex_ = -1;
     for (unsigned i = 0; i < context->nb_streams; ++i) {
