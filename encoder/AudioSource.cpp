@@ -134,8 +134,10 @@ std::int64_t AudioSource::ReadSelection(const Selection& selection, const Sink& 
         const std::int64_t from = selection.begin - preRoll;
         const bool mp3 = std::strcmp(input_->iformat->name, "mp3") == 0;
         const Start start = mp3 ? PositionMp3(from) : PositionByTime(from);
-        if (start == Start::PastTheEnd)
+        if (start == Start::PastTheEnd) {
+            metAudio_ = true;   // frames were there, all before the start
             return 0;
+        }
         if (start == Start::Found) {
             const std::int64_t passed = Decode(selection, sink, true);
             if (passed >= 0)
@@ -307,6 +309,7 @@ std::int64_t AudioSource::Decode(const Selection& wanted, const Sink& sink, bool
                 return -1;  // the jump landed after the start
             placed = true;
 
+            metAudio_ = true;
             const std::int64_t blockBegin = cursor;
             cursor += block->nb_samples;
             passed += DeliverBlock(*block, blockBegin, selection, sink);

@@ -514,6 +514,10 @@ TEST_F(FailureTest, FailuresAreToldInOneLine)
     const std::string video = dir_.file("picture.mkv");
     ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "testsrc=d=1:s=64x48", "-c:v", "ffv1", video}));
     ExpectOneLine(RunAv(Mp3Line(video, "00:00:00", "00:00:01", target)), "The source has no audio");
+    const std::string silent = dir_.file("empty.wav");
+    ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "anullsrc=r=8000:cl=mono", "-t", "0", silent}));
+    ExpectOneLine(RunAv(Mp3Line(silent, "00:00:00", "00:00:01", target)),
+                  "The source holds no audio that can be decoded");
 
     // Tests run as root, for whom every folder is writable; a folder that does not
     // exist and a path through a regular file are refused the same way.
