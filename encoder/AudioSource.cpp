@@ -54,6 +54,15 @@ void CheckReadable(const std::string& path)
         throw ToolError(CannotRead(path, "It is not a regular file"));
 }
 
+// The file was readable (CheckReadable), so a failure to open it as media is almost
+// always its content; only a failing disk or a lack of memory is told as such.
+std::string OpenFailure(const std::string& path, int averror)
+{
+    if (averror == AVERROR(EIO) || averror == AVERROR(ENOMEM))
+        return CannotRead(path, ErrorText(averror));
+    return "The source file " + Quoted(path) + " is not an audio file that can be read";
+}
+
 }  // namespace
 
 AudioSource::AudioSource(const std::string& path) : path_(path)
@@ -75,15 +84,12 @@ void AudioSource::Open()
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     int rc = avformat_open_input(&context, ("file:" + path_).c_str(), nullptr, &options);
     av_dict_free(&options);
-    if (rc < 0) {
-        if (rc == AVERROR_INVALIDDATA)
-            throw ToolError("The source file " + Quoted(path_) + " is not an audio file that can be read");
-        throw ToolError(CannotRead(path_, ErrorText(rc)));
-    }
+    if (rc < 0)
+        throw ToolError(OpenFailure(path_, rc));
     input_.reset(context);
     rc = avformat_find_stream_info(context, nullptr);
     if (rc < 0)
-        throw ToolError(CannotRead(path_, ErrorText(rc)));
+        throw ToolError(OpenFailure(path_, rc));
 
     streamIndex_ = -1;
     for (unsigned i = 0; i < context->nb_streams; ++i) {
@@ -128,8 +134,10 @@ std::int64_t AudioSource::ReadSelection(const Selection& selection, const Sink& 
         const std::int64_t from = selection.begin - preRoll;
         const bool mp3 = std::strcmp(input_->iformat->name, "mp3") == 0;
         const Start start = mp3 ? PositionMp3(from) : PositionByTime(from);
-        if (start == Start::PastTheEnd)
+        if (start == Start::PastTheEnd) {
+            metAudio_ = true;   // frames were there, all before the start
             return 0;
+        }
         if (start == Start::Found) {
             const std::int64_t passed = Decode(selection, sink, true);
             if (passed >= 0)
@@ -301,6 +309,7 @@ std::int64_t AudioSource::Decode(const Selection& wanted, const Sink& sink, bool
                 return -1;  // the jump landed after the start
             placed = true;
 
+            metAudio_ = true;
             const std::int64_t blockBegin = cursor;
             cursor += block->nb_samples;
             passed += DeliverBlock(*block, blockBegin, selection, sink);

@@ -30,6 +30,9 @@ public:
     explicit AudioSource(const std::string& path);
 
     int sampleRate() const { return sampleRate_; }
+    // Whether ReadSelection met any audio at all: when it passed no samples, this tells
+    // a selection past the end from a stream that yields nothing.
+    bool metAudio() const { return metAudio_; }
     int channels() const { return channels_; }
 
     // Receives one decoded block and the part of it to take: count samples from offset.
@@ -58,6 +61,7 @@ private:
     int streamIndex_ = -1;
     int sampleRate_ = 0;
     int channels_ = 0;
+    bool metAudio_ = false;
 
     // MP3 positioning: block timestamps are set from frame numbers (in samples) and
     // shifted by the encoder delay that the stream declares.

@@ -65,6 +65,8 @@ int Run(const std::vector<std::string>& args)
     av::SegmentEncoder encoder(settings, target);
     const std::int64_t taken = source.ReadSelection(
         selection, [&](const AVFrame& block, int offset, int count) { encoder.Write(block, offset, count); });
+    if (taken == 0 && !source.metAudio())
+        throw av::ToolError("The source holds no audio that can be decoded");
     if (taken == 0)
         throw av::ToolError("The selection is empty: the start lies beyond the end of the source");
     encoder.Finish();

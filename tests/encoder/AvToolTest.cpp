@@ -1,0 +1,540 @@
+// Runs the real av program on fixtures made by ffmpeg and checks what it writes:
+// container, encoder, channels, sample rate, bit rate or AMR mode, length, where the
+// cut starts (to the sample, with a fixture whose pitch changes every second), and
+// how failures are told and what they leave behind.
+#include "FfmpegPtr.h"
+#include "MpegFrames.h"
+#include "OutputChoice.h"
+
+#include "support/Fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::ReadFile;
+using fixtures::RunTool;
+using fixtures::ToolResult;
+
+ToolResult RunAv(const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv = {AV_TOOL_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunTool(argv);
+}
+
+// The two command lines of the export, filled with source, start, length and target.
+std::vector<std::string> Mp3Line(const std::string& source, const std::string& start, const std::string& length,
+                                 const std::string& target)
+{
+    return {"-i", source, "-ss", start, "-t", length, "-acodec", "mp3", "-ab", "64", "-ac", "2", target};
+}
+std::vector<std::string> AmrLine(const std::string& source, const std::string& start, const std::string& length,
+                                 const std::string& target)
+{
+    return {"-i", source, "-ss", start, "-t", length, "-f", "amr", "-acodec", "amr_nb",
+            "-ab", "32", "-ac", "1", "-ar", "8000", target};
+}
+
+// A file as the FFmpeg libraries read it from its beginning: container, codec,
+// channels, sample rate, and all its samples mixed to mono 16-bit at its own rate.
+// (Read in this process: a test spawns av, not a decoder per check.)
+struct AudioFile {
+    std::string format;
+    std::string codec;
+    int channels = 0;
+    int sampleRate = 0;
+    std::vector<std::int16_t> samples;
+};
+
+AudioFile ReadAudio(const std::string& path)
+{
+    AudioFile file;
+    AVFormatContext* input = nullptr;
+    if (avformat_open_input(&input, ("file:" + path).c_str(), nullptr, nullptr) < 0)
+        return file;
+    av::InputPtr inputOwner(input);
+    if (avformat_find_stream_info(input, nullptr) < 0)
+        return file;
+    const int index = av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (index < 0)
+        return file;
+    const AVCodecParameters* par = input->streams[index]->codecpar;
+    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+    av::CodecPtr decoder(avcodec_alloc_context3(codec));
+    if (!codec || !decoder || avcodec_parameters_to_context(decoder.get(), par) < 0 ||
+        avcodec_open2(decoder.get(), codec, nullptr) < 0)
+        return file;
+    file.format = input->iformat->name;
+    file.codec = codec->name;
+    file.channels = par->ch_layout.nb_channels;
+    file.sampleRate = par->sample_rate;
+
+    SwrContext* swr = nullptr;
+    AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
+    av::ResamplerPtr resampler;
+    auto packet = av::NewPacket();
+    auto block = av::NewFrame();
+    auto take = [&]() {
+        while (avcodec_receive_frame(decoder.get(), block.get()) == 0) {
+            if (!resampler) {
+                AVChannelLayout layout;
+                if (block->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+                    av_channel_layout_default(&layout, block->ch_layout.nb_channels);
+                else
+                    av_channel_layout_copy(&layout, &block->ch_layout);
+                swr_alloc_set_opts2(&swr, &mono, AV_SAMPLE_FMT_S16, block->sample_rate, &layout,
+                                    AVSampleFormat(block->format), block->sample_rate, 0, nullptr);
+                av_channel_layout_uninit(&layout);
+                resampler.reset(swr);
+                swr_init(swr);
+            }
+            const std::size_t at = file.samples.size();
+            file.samples.resize(at + std::size_t(block->nb_samples) + 64);
+            std::uint8_t* out[1] = {reinterpret_cast<std::uint8_t*>(file.samples.data() + at)};
+            const int got = swr_convert(resampler.get(), out, block->nb_samples + 64,
+                                        const_cast<const std::uint8_t**>(block->extended_data), block->nb_samples);
+            file.samples.resize(at + std::size_t(std::max(got, 0)));
+            av_frame_unref(block.get());
+        }
+    };
+    while (av_read_frame(input, packet.get()) >= 0) {
+        if (packet->stream_index == index && avcodec_send_packet(decoder.get(), packet.get()) >= 0)
+            take();
+        av_packet_unref(packet.get());
+    }
+    avcodec_send_packet(decoder.get(), nullptr);
+    take();
+    return file;
+}
+
+// The pitch fixture: second k is a sine of PitchAt(k) Hz. Every frequency is a whole
+// number, so each second starts at phase 0 with a rising zero crossing.
+int PitchAt(int second) { return 400 + 300 * (second % 7); }
+
+bool MakePitchFixture(const std::string& target, int seconds, int rate, int channels,
+                      const std::vector<std::string>& encoder)
+{
+    std::vector<std::string> args = {"-f", "lavfi", "-i",
+                                     "aevalsrc=sin(2*PI*(400+300*mod(floor(t)\\,7))*t):s=" + std::to_string(rate) +
+                                         ":d=" + std::to_string(seconds),
+                                     "-ac", std::to_string(channels)};
+    args.insert(args.end(), encoder.begin(), encoder.end());
+    args.push_back(target);
+    return fixtures::Ffmpeg(args);
+}
+
+// Where, near `expected` seconds, the pitch changes from `before` to `after` Hz: the
+// rising zero crossing that best splits the periods around it into the two pitches.
+std::optional<double> FindPitchChange(const std::vector<std::int16_t>& samples, int rate, double expected,
+                                      int before, int after)
+{
+    std::vector<double> crossings;
+    const std::size_t from = std::size_t(std::max(0.0, (expected - 0.15) * rate));
+    const std::size_t to = std::min(samples.size(), std::size_t((expected + 0.15) * rate));
+    for (std::size_t i = std::max<std::size_t>(from, 1); i < to; ++i) {
+        if (samples[i - 1] < 0 && samples[i] >= 0)
+            crossings.push_back(double(i - 1) + double(samples[i - 1]) / double(samples[i - 1] - samples[i]));
+    }
+    if (crossings.size() < 10)
+        return std::nullopt;
+    // Classify each period between crossings as the lower or the higher pitch.
+    std::vector<bool> isAfter;
+    for (std::size_t i = 1; i < crossings.size(); ++i) {
+        const double frequency = rate / (crossings[i] - crossings[i - 1]);
+        isAfter.push_back(std::abs(frequency - after) < std::abs(frequency - before));
+    }
+    std::size_t best = 0, bestCost = SIZE_MAX;
+    for (std::size_t split = 0; split <= isAfter.size(); ++split) {
+        std::size_t cost = 0;
+        for (std::size_t i = 0; i < isAfter.size(); ++i)
+            cost += (i < split) == isAfter[i];
+        if (cost < bestCost) {
+            bestCost = cost;
+            best = split;
+        }
+    }
+    return crossings[best] / rate;
+}
+
+bool HasTemporaryFiles(const std::string& folder)
+{
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().filename().string().rfind(".av-", 0) == 0)
+            return true;
+    }
+    return false;
+}
+
+// One line of text for a window: a message, one line break at its end.
+void ExpectOneLine(const ToolResult& r, const std::string& wanted)
+{
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(r.standardError, wanted + "\n");
+    EXPECT_TRUE(r.standardOutput.empty());
+}
+
+// --- formats: both command lines on each kind of source -------------------------------
+
+struct SourceKind {
+    const char* name;       // test name and file name
+    const char* extension;
+    int rate;
+    int channels;
+    std::vector<std::string> encoder;
+};
+
+std::ostream& operator<<(std::ostream& out, const SourceKind& kind) { return out << kind.name; }
+
+class FormatTest : public ::testing::TestWithParam<SourceKind> {
+protected:
+    static void SetUpTestSuite() { dir_ = new fixtures::ScratchDir; }
+    static void TearDownTestSuite()
+    {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    std::string Source()
+    {
+        const SourceKind& kind = GetParam();
+        const std::string path = dir_->file(std::string(kind.name) + kind.extension);
+        if (!fs::exists(path)) {
+            EXPECT_TRUE(fixtures::MakeTone(path, 4, kind.rate, kind.channels, kind.encoder));
+        }
+        return path;
+    }
+    static fixtures::ScratchDir* dir_;
+};
+fixtures::ScratchDir* FormatTest::dir_ = nullptr;
+
+TEST_P(FormatTest, Mp3LineWritesConstantBitRateMp3WithXingHeader)
+{
+    const std::string target = dir_->file(std::string(GetParam().name) + " out.mp3");
+    const ToolResult r = RunAv(Mp3Line(Source(), "00:00:01", "00:00:02", target));
+    ASSERT_EQ(r.exitCode, 0) << r.standardError;
+    EXPECT_TRUE(r.standardError.empty());
+
+    const int rate = av::NearestAllowed(GetParam().rate, av::Mp3SampleRates());
+    const AudioFile output = ReadAudio(target);
+    EXPECT_EQ(output.format, "mp3");
+    EXPECT_EQ(output.codec, "mp3float");
+    EXPECT_EQ(output.channels, 2);
+    EXPECT_EQ(output.sampleRate, rate);
+
+    // The first frame is the Xing/Info frame with the LAME extension; every frame
+    // after it is 64 kbit/s at the chosen rate.
+    const std::string bytes = ReadFile(target);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    auto first = av::ParseMpegFrameHeader(data);
+    ASSERT_TRUE(first);
+    auto tag = av::ParseLameTag(data, first->frameBytes);
+    ASSERT_TRUE(tag);
+    std::size_t pos = std::size_t(first->frameBytes);
+    std::int64_t frames = 0;
+    while (pos + 4 <= bytes.size()) {
+        auto h = av::ParseMpegFrameHeader(data + pos);
+        ASSERT_TRUE(h) << "no frame at " << pos;
+        EXPECT_EQ(h->bitRate, 64000);
+        EXPECT_EQ(h->sampleRate, rate);
+        pos += std::size_t(h->frameBytes);
+        ++frames;
+    }
+    EXPECT_EQ(pos, bytes.size());
+    EXPECT_EQ(tag->frames, frames);
+
+    // Decoded with the delay and padding of the LAME tag, it lasts 2 s to the sample
+    // (one frame of tolerance).
+    EXPECT_NEAR(double(output.samples.size()), 2.0 * rate, first->samples);
+}
+
+TEST_P(FormatTest, AmrLineWritesAmrAt12k2)
+{
+    const std::string target = dir_->file(std::string(GetParam().name) + " out.amr");
+    const ToolResult r = RunAv(AmrLine(Source(), "00:00:01", "00:00:02", target));
+    ASSERT_EQ(r.exitCode, 0) << r.standardError;
+
+    const AudioFile output = ReadAudio(target);
+    EXPECT_EQ(output.format, "amr");
+    EXPECT_EQ(output.codec, "amrnb");
+    EXPECT_EQ(output.channels, 1);
+    EXPECT_EQ(output.sampleRate, 8000);
+    EXPECT_NEAR(double(output.samples.size()), 2.0 * 8000, 160);
+
+    // "#!AMR\n", then frames of 32 bytes whose first byte says mode 7 (12.2 kbit/s).
+    const std::string bytes = ReadFile(target);
+    ASSERT_EQ(bytes.substr(0, 6), "#!AMR\n");
+    ASSERT_EQ((bytes.size() - 6) % 32, 0u);
+    for (std::size_t pos = 6; pos < bytes.size(); pos += 32)
+        ASSERT_EQ(std::uint8_t(bytes[pos]), (av::AmrNbMode(12200) << 3) | 0x04) << pos;
+    const std::size_t frames = (bytes.size() - 6) / 32;
+    EXPECT_NEAR(double(frames), 100.0, 1.0);   // 2 s of 20 ms frames
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, FormatTest,
+    ::testing::Values(SourceKind{"Mp3Cbr44100Stereo", ".mp3", 44100, 2, {"-c:a", "libmp3lame", "-b:a", "128k"}},
+                      SourceKind{"Mp3Vbr48000Stereo", ".mp3", 48000, 2, {"-c:a", "libmp3lame", "-q:a", "5"}},
+                      SourceKind{"Mp3Cbr22050Mono", ".mp3", 22050, 1, {"-c:a", "libmp3lame", "-b:a", "32k"}},
+                      SourceKind{"Wav22050Mono", ".wav", 22050, 1, {}},
+                      SourceKind{"Wav48000Stereo", ".wav", 48000, 2, {}},
+                      SourceKind{"Wma44100Stereo", ".wma", 44100, 2, {"-c:a", "wmav2", "-b:a", "128k"}},
+                      SourceKind{"Flac96000Stereo", ".flac", 96000, 2, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- where the cut starts --------------------------------------------------------------
+
+struct CutCase {
+    const char* source;      // a pitch fixture, see PitchTest::SetUpTestSuite
+    const char* start;
+    int startSecond;
+    bool amr;
+};
+
+std::ostream& operator<<(std::ostream& out, const CutCase& c)
+{
+    return out << c.source << " at " << c.start << (c.amr ? " to AMR" : " to MP3");
+}
+
+class PitchTest : public ::testing::TestWithParam<CutCase> {
+protected:
+    static constexpr int kSeconds = 16;
+    static void SetUpTestSuite()
+    {
+        dir_ = new fixtures::ScratchDir;
+        const std::vector<std::string> mp3 = {"-c:a", "libmp3lame"};
+        auto with = [&](std::vector<std::string> extra) {
+            std::vector<std::string> args = mp3;
+            args.insert(args.end(), extra.begin(), extra.end());
+            return args;
+        };
+        ok_ = MakePitchFixture(dir_->file("cbr.mp3"), kSeconds, 44100, 2, with({"-b:a", "128k"})) &&
+              MakePitchFixture(dir_->file("vbr.mp3"), kSeconds, 44100, 2, with({"-q:a", "4"})) &&
+              MakePitchFixture(dir_->file("noxing.mp3"), kSeconds, 44100, 2, with({"-b:a", "96k", "-write_xing", "0"})) &&
+              MakePitchFixture(dir_->file("mpeg2.mp3"), kSeconds, 22050, 1, with({"-b:a", "32k"})) &&
+              MakePitchFixture(dir_->file("pcm.wav"), kSeconds, 48000, 2, {}) &&
+              MakePitchFixture(dir_->file("wma.wma"), kSeconds, 44100, 2, {"-c:a", "wmav2", "-b:a", "128k"});
+        // Junk in the stream (2000 zero bytes at 30 %): frames cannot be counted past
+        // it, and decoding from the beginning loses the frames it covers.
+        std::string bytes = ReadFile(dir_->file("cbr.mp3"));
+        if (bytes.size() > 10000)
+            bytes.replace(bytes.size() * 3 / 10, 2000, 2000, '\0');
+        fixtures::WriteFile(dir_->file("junk.mp3"), bytes);
+    }
+    static void TearDownTestSuite()
+    {
+        decoded_.clear();
+        delete dir_;
+        dir_ = nullptr;
+    }
+    // A source decoded from its beginning, the reference for every cut (made once).
+    static const AudioFile& Decoded(const std::string& name)
+    {
+        auto it = decoded_.find(name);
+        if (it == decoded_.end())
+            it = decoded_.emplace(name, ReadAudio(dir_->file(name))).first;
+        return it->second;
+    }
+
+    static fixtures::ScratchDir* dir_;
+    static bool ok_;
+    static std::map<std::string, AudioFile> decoded_;
+};
+fixtures::ScratchDir* PitchTest::dir_ = nullptr;
+bool PitchTest::ok_ = false;
+std::map<std::string, AudioFile> PitchTest::decoded_;
+
+// The output must start on the sample of the source (as decoding the source from its
+// beginning places it) that the start names, within 5 ms.
+TEST_P(PitchTest, CutStartsOnTheSample)
+{
+    ASSERT_TRUE(ok_);
+    const CutCase& c = GetParam();
+    const std::string source = dir_->file(c.source);
+    const std::string target = dir_->file(std::string("cut") + (c.amr ? ".amr" : ".mp3"));
+    const ToolResult r = RunAv(c.amr ? AmrLine(source, c.start, "00:00:03", target)
+                                     : Mp3Line(source, c.start, "00:00:03", target));
+    ASSERT_EQ(r.exitCode, 0) << r.standardError;
+
+    const AudioFile cut = ReadAudio(target);
+    const int outputRate = cut.sampleRate;
+    const auto& output = cut.samples;
+    const int second = c.startSecond + 1;
+    const AudioFile& whole = Decoded(c.source);
+    const auto reference = FindPitchChange(whole.samples, whole.sampleRate, second, PitchAt(second - 1), PitchAt(second));
+    const auto found = FindPitchChange(output, outputRate, 1.0, PitchAt(second - 1), PitchAt(second));
+    ASSERT_TRUE(reference && found);
+    EXPECT_NEAR(*found, *reference - c.startSecond, 0.005);
+    // The second after it has the next pitch: the cut is not a whole second off.
+    const auto next = FindPitchChange(output, outputRate, 2.0, PitchAt(second), PitchAt(second + 1));
+    ASSERT_TRUE(next);
+    EXPECT_NEAR(*next, *reference - c.startSecond + 1, 0.005);
+    const int frame = c.amr ? 160 : 1152;
+    EXPECT_NEAR(double(output.size()), 3.0 * outputRate, frame);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuts, PitchTest,
+    ::testing::Values(CutCase{"cbr.mp3", "00:00:00", 0, false}, CutCase{"cbr.mp3", "00:00:01", 1, false},
+                      CutCase{"cbr.mp3", "00:00:11", 11, false}, CutCase{"cbr.mp3", "00:00:11", 11, true},
+                      CutCase{"vbr.mp3", "00:00:11", 11, false}, CutCase{"noxing.mp3", "00:00:09", 9, false},
+                      CutCase{"junk.mp3", "00:00:11", 11, false},
+                      CutCase{"mpeg2.mp3", "00:00:12", 12, false}, CutCase{"mpeg2.mp3", "00:00:12", 12, true},
+                      CutCase{"pcm.wav", "00:00:00", 0, true}, CutCase{"pcm.wav", "00:00:10", 10, false},
+                      CutCase{"wma.wma", "00:00:02", 2, false}, CutCase{"wma.wma", "00:00:12", 12, true}));
+
+// A negative start is taken as 0 with the same end; a length past the end stops there.
+TEST_F(PitchTest, NegativeStartAndEndOfSource)
+{
+    ASSERT_TRUE(ok_);
+    const std::string target = dir_->file("edge.mp3");
+    for (const char* source : {"cbr.mp3", "pcm.wav", "vbr.mp3"}) {
+        SCOPED_TRACE(source);
+        ToolResult r = RunAv(Mp3Line(dir_->file(source), "00:00:-01", "00:00:03", target));
+        ASSERT_EQ(r.exitCode, 0) << r.standardError;
+        AudioFile cut = ReadAudio(target);
+        const int rate = cut.sampleRate;
+        auto output = cut.samples;
+        EXPECT_NEAR(double(output.size()), 2.0 * rate, 1152);
+        auto change = FindPitchChange(output, rate, 1.0, PitchAt(0), PitchAt(1));
+        ASSERT_TRUE(change);
+        EXPECT_NEAR(*change, 1.0, 0.005);
+
+        // 14 s into a 16 s source, for 10 s: the last 2 s, exactly as long as decoding
+        // the whole source gives. The LAME tags make both lengths exact, so the padding
+        // at the source's end, which must be left out after a jump too, would show.
+        r = RunAv(Mp3Line(dir_->file(source), "00:00:14", "00:00:10", target));
+        ASSERT_EQ(r.exitCode, 0) << r.standardError;
+        const double sourceSeconds = double(Decoded(source).samples.size()) / Decoded(source).sampleRate;
+        output = ReadAudio(target).samples;
+        EXPECT_NEAR(double(output.size()), (sourceSeconds - 14) * rate, 2);
+    }
+}
+
+// --- failures --------------------------------------------------------------------------
+
+class FailureTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(fixtures::MakeTone(source_, 3, 22050, 1)); }
+    fixtures::ScratchDir dir_;
+    const std::string source_ = dir_.file("tone.wav");
+};
+
+TEST_F(FailureTest, EmptySelectionsWriteNothing)
+{
+    const std::string target = dir_.file("ring.mp3");
+    ExpectOneLine(RunAv(Mp3Line(source_, "00:00:01", "00:00:00", target)), "The selection is empty");
+    ExpectOneLine(RunAv(Mp3Line(source_, "00:00:01", "00:00:-01", target)), "The selection is empty");
+    ExpectOneLine(RunAv(Mp3Line(source_, "00:00:-05", "00:00:05", target)), "The selection is empty");
+    ExpectOneLine(RunAv(AmrLine(source_, "00:00:03", "00:00:05", dir_.file("ring.amr"))),
+                  "The selection is empty: the start lies beyond the end of the source");
+    ExpectOneLine(RunAv(Mp3Line(source_, "01:00:00", "00:00:05", target)),
+                  "The selection is empty: the start lies beyond the end of the source");
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_FALSE(fs::exists(dir_.file("ring.amr")));
+    EXPECT_FALSE(HasTemporaryFiles(dir_.path()));
+}
+
+TEST_F(FailureTest, ExistingTargetIsReplacedOnSuccessAndKeptOnFailure)
+{
+    const std::string target = dir_.file("ring.mp3");
+    fixtures::WriteFile(target, "an older ringtone");
+    chmod(target.c_str(), 0640);
+
+    ASSERT_EQ(RunAv(Mp3Line(source_, "00:00:04", "00:00:01", target)).exitCode, 1);
+    EXPECT_EQ(ReadFile(target), "an older ringtone");
+    ASSERT_EQ(RunAv(Mp3Line(dir_.file("missing.wav"), "00:00:00", "00:00:01", target)).exitCode, 1);
+    EXPECT_EQ(ReadFile(target), "an older ringtone");
+    EXPECT_FALSE(HasTemporaryFiles(dir_.path()));
+
+    const ToolResult r = RunAv(Mp3Line(source_, "00:00:00", "00:00:01", target));
+    ASSERT_EQ(r.exitCode, 0) << r.standardError;
+    EXPECT_EQ(ReadAudio(target).codec, "mp3float");
+    struct stat info;
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);   // the replaced file's permissions stay
+    EXPECT_FALSE(HasTemporaryFiles(dir_.path()));
+}
+
+TEST_F(FailureTest, OddPathsAreTakenAsTheyStand)
+{
+    // Spaces, quotes, letters beyond ASCII, a leading "-" and a name that FFmpeg would
+    // read as a protocol ("pipe:" would be standard input) if it were not a file name.
+    const std::string odd = "-a \"quoted\" 'name' Grüße ñ.wav";
+    ASSERT_TRUE(fixtures::MakeTone(dir_.file(odd), 2, 44100, 2));
+    for (const std::string& target : {std::string("-ring \"tone\" é.mp3"), std::string("-ss")}) {
+        const ToolResult r = RunAv(Mp3Line(dir_.file(odd), "00:00:00", "00:00:01", dir_.file(target)));
+        ASSERT_EQ(r.exitCode, 0) << r.standardError;
+        EXPECT_EQ(ReadAudio(dir_.file(target)).codec, "mp3float");
+    }
+
+    ASSERT_TRUE(fixtures::MakeTone(dir_.file("pipe:0"), 2, 44100, 2, {"-f", "wav"}));
+    const std::string previous = fs::current_path();
+    fs::current_path(dir_.path());
+    const ToolResult r = RunAv(AmrLine("pipe:0", "00:00:00", "00:00:01", "file:ring.amr"));
+    fs::current_path(previous);
+    ASSERT_EQ(r.exitCode, 0) << r.standardError;
+    EXPECT_EQ(ReadAudio(dir_.file("file:ring.amr")).codec, "amrnb");
+}
+
+TEST_F(FailureTest, FailuresAreToldInOneLine)
+{
+    const std::string target = dir_.file("ring.mp3");
+    ExpectOneLine(RunAv({"-i", source_, "-zz", "1", target}), "Unknown option -zz");
+    ExpectOneLine(RunAv({"-i", source_, "-t", target}), "Missing value for -t");
+    ExpectOneLine(RunAv(Mp3Line(source_, "0:20", "00:00:01", target)),
+                  "Bad time text \"0:20\" for -ss: expected HH:MM:SS");
+
+    const std::string missing = dir_.file("no such.mp3");
+    ExpectOneLine(RunAv(Mp3Line(missing, "00:00:00", "00:00:01", target)),
+                  "Cannot read the source file \"" + missing + "\": No such file or directory");
+    ExpectOneLine(RunAv(Mp3Line(dir_.path(), "00:00:00", "00:00:01", target)),
+                  "Cannot read the source file \"" + dir_.path() + "\": Is a directory");
+    const std::string fifo = dir_.file("fifo.mp3");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ExpectOneLine(RunAv(Mp3Line(fifo, "00:00:00", "00:00:01", target)),
+                  "Cannot read the source file \"" + fifo + "\": It is not a regular file");
+
+    const std::string text = dir_.file("notes.mp3");
+    fixtures::WriteFile(text, "These are not sounds.\n");
+    ExpectOneLine(RunAv(Mp3Line(text, "00:00:00", "00:00:01", target)),
+                  "The source file \"" + text + "\" is not an audio file that can be read");
+    const std::string video = dir_.file("picture.mkv");
+    ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "testsrc=d=1:s=64x48", "-c:v", "ffv1", video}));
+    ExpectOneLine(RunAv(Mp3Line(video, "00:00:00", "00:00:01", target)), "The source has no audio");
+    const std::string silent = dir_.file("empty.wav");
+    ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "anullsrc=r=8000:cl=mono", "-t", "0", silent}));
+    ExpectOneLine(RunAv(Mp3Line(silent, "00:00:00", "00:00:01", target)),
+                  "The source holds no audio that can be decoded");
+
+    // Tests run as root, for whom every folder is writable; a folder that does not
+    // exist and a path through a regular file are refused the same way.
+    const std::string noFolder = dir_.file("no folder");
+    ExpectOneLine(RunAv(Mp3Line(source_, "00:00:00", "00:00:01", noFolder + "/ring.mp3")),
+                  "Cannot write to the folder \"" + noFolder + "\": No such file or directory");
+    ExpectOneLine(RunAv(Mp3Line(source_, "00:00:00", "00:00:01", source_ + "/ring.mp3")),
+                  "Cannot write to the folder \"" + source_ + "\": Not a directory");
+    ExpectOneLine(RunAv(Mp3Line(source_, "00:00:00", "00:00:01", dir_.path())),
+                  "Cannot replace the target file \"" + dir_.path() + "\": Is a directory");
+
+    // A line break in a path cannot split the message.
+    const std::string broken = dir_.file("two\nlines.mp3");
+    ExpectOneLine(RunAv(Mp3Line(broken, "00:00:00", "00:00:01", target)),
+                  "Cannot read the source file \"" + dir_.file("two?lines.mp3") + "\": No such file or directory");
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_FALSE(HasTemporaryFiles(dir_.path()));
+}
+
+}  // namespace
