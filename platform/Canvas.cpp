@@ -85,12 +85,12 @@ void TCanvas::Plot(int x, int y, TColor color, TPenMode mode)
         *pixel = ToPixel(color);
 }
 
-void TCanvas::VerticalRun(int x, int top, int bottom, TColor color, TPenMode mode)
+void TCanvas::VerticalRun(int x, int64_t top64, int64_t bottom64, TColor color, TPenMode mode)
 {
     if (x < 0 || x >= bitmap_->width())
         return;
-    top = std::max(top, 0);
-    bottom = std::min(bottom, bitmap_->height());
+    const int top = int(std::max<int64_t>(top64, 0));
+    const int bottom = int(std::min<int64_t>(bottom64, bitmap_->height()));
     if (top >= bottom)
         return;
     const std::uint32_t pixel = ToPixel(color);
@@ -106,12 +106,12 @@ void TCanvas::VerticalRun(int x, int top, int bottom, TColor color, TPenMode mod
     }
 }
 
-void TCanvas::HorizontalRun(int y, int left, int right, TColor color)
+void TCanvas::HorizontalRun(int y, int64_t left64, int64_t right64, TColor color)
 {
     if (y < 0 || y >= bitmap_->height())
         return;
-    left = std::max(left, 0);
-    right = std::min(right, bitmap_->width());
+    const int left = int(std::max<int64_t>(left64, 0));
+    const int right = int(std::min<int64_t>(right64, bitmap_->width()));
     if (left >= right)
         return;
     auto* row = reinterpret_cast<std::uint32_t*>(bitmap_->scanLine(y));
@@ -139,17 +139,19 @@ void TCanvas::Segment(QPoint from, QPoint to)
         if (to.y() >= from.y())
             VerticalRun(from.x(), from.y(), to.y(), penColor_, penMode_);
         else
-            VerticalRun(from.x(), to.y() + 1, from.y() + 1, penColor_, penMode_);
+            VerticalRun(from.x(), int64_t(to.y()) + 1, int64_t(from.y()) + 1, penColor_, penMode_);
         return;
     }
     // Bresenham's walk, stopping one step short of the end point.
-    int x = from.x(), y = from.y();
-    const int dx = std::abs(to.x() - x), dy = -std::abs(to.y() - y);
-    const int sx = x < to.x() ? 1 : -1, sy = y < to.y() ? 1 : -1;
-    int error = dx + dy;
+    // Worked in 64 bits, so that points anywhere in the int range cannot overflow.
+    int64_t x = from.x(), y = from.y();
+    const int64_t dx = std::abs(int64_t(to.x()) - x), dy = -std::abs(int64_t(to.y()) - y);
+    const int64_t sx = x < to.x() ? 1 : -1, sy = y < to.y() ? 1 : -1;
+    int64_t error = dx + dy;
     while (x != to.x() || y != to.y()) {
-        Plot(x, y, penColor_, penMode_);
-        const int twice = 2 * error;
+        if (x >= 0 && y >= 0 && x < bitmap_->width() && y < bitmap_->height())
+            Plot(int(x), int(y), penColor_, penMode_);
+        const int64_t twice = 2 * error;
         if (twice >= dy) {
             error += dy;
             x += sx;
@@ -189,11 +191,11 @@ void TCanvas::Polygon(const QPoint* points, int count)
             const QPoint a = points[i], b = points[(i + 1) % count];
             if ((a.y() <= y) == (b.y() <= y))
                 continue;
-            crossings.push_back(a.x() + double(y - a.y()) * (b.x() - a.x()) / double(b.y() - a.y()));
+            crossings.push_back(a.x() + (double(y) - a.y()) * (double(b.x()) - a.x()) / (double(b.y()) - a.y()));
         }
         std::sort(crossings.begin(), crossings.end());
         for (std::size_t i = 0; i + 1 < crossings.size(); i += 2)
-            HorizontalRun(y, int(std::ceil(crossings[i])), int(std::floor(crossings[i + 1])) + 1, brushColor_);
+            HorizontalRun(y, int64_t(std::ceil(crossings[i])), int64_t(std::floor(crossings[i + 1])) + 1, brushColor_);
     }
     // The outline, closed: every vertex is drawn, as each edge starts where the last ended.
     for (int i = 0; i < count; ++i)

@@ -63,8 +63,8 @@ private:
     bool Ready();
     void Changed();
     void Plot(int x, int y, TColor color, TPenMode mode);
-    void VerticalRun(int x, int top, int bottom, TColor color, TPenMode mode);   // bottom excluded
-    void HorizontalRun(int y, int left, int right, TColor color);               // right excluded
+    void VerticalRun(int x, int64_t top, int64_t bottom, TColor color, TPenMode mode);   // bottom excluded
+    void HorizontalRun(int y, int64_t left, int64_t right, TColor color);               // right excluded
     void Segment(QPoint from, QPoint to);   // the pen's line, end point excluded
     const QImage& Glyphs(const QString& text);
 

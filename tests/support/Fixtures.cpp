@@ -115,6 +115,9 @@ bool Ffmpeg(const std::vector<std::string>& args)
 bool MakeTone(const std::string& target, double seconds, int sampleRate, int channels,
               const std::vector<std::string>& encoderArgs)
 {
+    // ffmpeg reads a duration of 0 as "without end".
+    if (seconds <= 0)
+        return false;
     std::vector<std::string> args = {
         "-f", "lavfi", "-i",
         "sine=frequency=440:sample_rate=" + std::to_string(sampleRate) + ":duration=" + std::to_string(seconds),
