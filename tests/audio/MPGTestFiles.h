@@ -9,7 +9,7 @@
 
 namespace mpgfiles {
 
-struct THeaderSpec {
+struct THeaderFields {
     int version = 1;         // 1 MPEG 1, 2 MPEG 2, 3 MPEG 2.5, 0 the reserved code
     int layer = 3;           // 1..3, 0 the reserved code
     int bitRateIndex = 9;    // 9 = 128 kbit/s for MPEG 1 Layer III
@@ -21,7 +21,7 @@ struct THeaderSpec {
     bool original = false;
 };
 
-inline std::uint32_t HeaderWord(const THeaderSpec& h)
+inline std::uint32_t HeaderWord(const THeaderFields& h)
 {
     static const std::uint32_t kVersionCode[4] = {1, 3, 2, 0};  // by version: 0->01, 1->11, 2->10, 3->00
     return 0xFFE00000u | kVersionCode[h.version] << 19 | std::uint32_t((4 - h.layer) & 3) << 17 |
@@ -35,7 +35,7 @@ inline std::string BigEndian(std::uint32_t v)
     return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
 }
 
-inline std::string HeaderBytes(const THeaderSpec& h) { return BigEndian(HeaderWord(h)); }
+inline std::string HeaderBytes(const THeaderFields& h) { return BigEndian(HeaderWord(h)); }
 
 // Writes bytes at an offset of the file, growing it with zero bytes where needed.
 inline void Put(std::string& file, std::size_t at, const std::string& bytes)

@@ -59,11 +59,11 @@ void ExpectResetValues(const TMPEGAudio& r)
 }
 
 // A file of the given size with a header pair at the start (the second header one frame on).
-std::string PairFile(const THeaderSpec& spec, std::size_t frameLength, std::size_t size)
+std::string PairFile(const THeaderFields& fields, std::size_t frameLength, std::size_t size)
 {
     std::string file;
-    Put(file, 0, HeaderBytes(spec));
-    Put(file, frameLength, HeaderBytes(spec));
+    Put(file, 0, HeaderBytes(fields));
+    Put(file, frameLength, HeaderBytes(fields));
     file.resize(std::max(size, file.size()), '\0');
     return file;
 }
@@ -84,7 +84,7 @@ int OpenDescriptorsOf(const std::string& path)
 
 struct TDecodeCase {
     const char* name;
-    THeaderSpec spec;
+    THeaderFields fields;
     int version, layer, sampleRate, bitRate, frameLength;
 };
 
@@ -110,13 +110,13 @@ TEST(MPGToolsDecodeHeader, FieldsAndFrameLengths)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TMPEGAudio r;
-        EXPECT_FALSE(r.DecodeHeader(HeaderWord(c.spec)));  // Length 0: never valid
+        EXPECT_FALSE(r.DecodeHeader(HeaderWord(c.fields)));  // Length 0: never valid
         EXPECT_EQ(r.Version(), c.version);
         EXPECT_EQ(r.Layer(), c.layer);
         EXPECT_EQ(r.SampleRate(), c.sampleRate);
         EXPECT_EQ(r.BitRate(), c.bitRate);
         EXPECT_EQ(r.FrameLength(), c.frameLength);
-        EXPECT_EQ(r.Padding(), c.version != 0 && c.spec.padding);
+        EXPECT_EQ(r.Padding(), c.version != 0 && c.fields.padding);
     }
 }
 
@@ -139,11 +139,11 @@ TEST(MPGToolsDecodeHeader, BitRateTablesOfBothStandards)
             SCOPED_TRACE("version " + std::to_string(row.version) + " layer " + std::to_string(row.layer) +
                          " index " + std::to_string(index));
             TMPEGAudio r;
-            THeaderSpec spec;
-            spec.version = row.version;
-            spec.layer = row.layer;
-            spec.bitRateIndex = index;
-            r.DecodeHeader(HeaderWord(spec));
+            THeaderFields fields;
+            fields.version = row.version;
+            fields.layer = row.layer;
+            fields.bitRateIndex = index;
+            r.DecodeHeader(HeaderWord(fields));
             EXPECT_EQ(r.BitRate(), row.rates[std::size_t(index)]);
         }
     }
@@ -153,17 +153,17 @@ TEST(MPGToolsDecodeHeader, FlagBitsAndModes)
 {
     for (int mode = 0; mode < 4; ++mode) {
         for (int bits = 0; bits < 8; ++bits) {
-            THeaderSpec spec;
-            spec.mode = mode;
-            spec.protectionBit = bits & 1;
-            spec.copyright = bits & 2;
-            spec.original = bits & 4;
+            THeaderFields fields;
+            fields.mode = mode;
+            fields.protectionBit = bits & 1;
+            fields.copyright = bits & 2;
+            fields.original = bits & 4;
             TMPEGAudio r;
-            r.DecodeHeader(HeaderWord(spec) | 0x0133u);  // private bit, mode extension, emphasis: ignored
+            r.DecodeHeader(HeaderWord(fields) | 0x0133u);  // private bit, mode extension, emphasis: ignored
             EXPECT_EQ(r.Mode(), mode);
-            EXPECT_EQ(r.ErrorProt(), spec.protectionBit);
-            EXPECT_EQ(r.Copyright(), spec.copyright);
-            EXPECT_EQ(r.Original(), spec.original);
+            EXPECT_EQ(r.ErrorProt(), fields.protectionBit);
+            EXPECT_EQ(r.Copyright(), fields.copyright);
+            EXPECT_EQ(r.Original(), fields.original);
         }
     }
 }
@@ -416,7 +416,7 @@ TEST(MPGToolsFailure, DirectoryIsNotAFile)
 
 struct TCbrCase {
     const char* name;
-    THeaderSpec spec;
+    THeaderFields fields;
     std::size_t frameLength;
     std::size_t size;
     int duration;
@@ -437,7 +437,7 @@ TEST(MPGToolsLoad, ConstantBitRatePairs)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = dir.file("cbr.mp3");
-        WriteFile(path, PairFile(c.spec, c.frameLength, c.size));
+        WriteFile(path, PairFile(c.fields, c.frameLength, c.size));
         TMPEGAudio r;
         TAnswers answers;
         r.SetReadErrorHandler(answers.Handler());
@@ -452,8 +452,8 @@ TEST(MPGToolsLoad, ConstantBitRatePairs)
 
         // The confirming header one byte short of the frame length is not a pair.
         std::string shifted;
-        Put(shifted, 0, HeaderBytes(c.spec));
-        Put(shifted, c.frameLength - 1, HeaderBytes(c.spec));
+        Put(shifted, 0, HeaderBytes(c.fields));
+        Put(shifted, c.frameLength - 1, HeaderBytes(c.fields));
         shifted.resize(c.size, '\0');
         WriteFile(path, shifted);
         TMPEGAudio miss;
@@ -471,8 +471,8 @@ TEST(MPGToolsLoad, SecondHeaderFieldsWinAndFirstPairInFileOrderIsTaken)
 {
     ScratchDir dir;
     std::string file(300, 'j');
-    THeaderSpec first{1, 3, 9, 0, true};
-    THeaderSpec second{1, 3, 11, 0, false, true, 3, true, true};  // 192k mono, copyright, original
+    THeaderFields first{1, 3, 9, 0, true};
+    THeaderFields second{1, 3, 11, 0, false, true, 3, true, true};  // 192k mono, copyright, original
     Put(file, 50, HeaderBytes(first));       // a lone header: the scan goes on after it
     Put(file, 100, HeaderBytes(first));
     Put(file, 100 + 418, HeaderBytes(second));
@@ -527,10 +527,10 @@ TEST(MPGToolsLoad, RoomForTheFrameAtTheEndOfTheFile)
     ScratchDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.protectionBit) + "/" + std::to_string(c.tail));
-        THeaderSpec spec{1, 3, 9, 0, false};
-        spec.protectionBit = c.protectionBit;
+        THeaderFields fields{1, 3, 9, 0, false};
+        fields.protectionBit = c.protectionBit;
         std::string file(100, '\0');
-        Put(file, 100, HeaderBytes(spec));
+        Put(file, 100, HeaderBytes(fields));
         file.resize(100 + 417 + c.tail, '\0');
         WriteFile(dir.file("room.mp3"), file);
         TMPEGAudio r;
@@ -552,7 +552,7 @@ TEST(MPGToolsLoad, RoomForTheFrameAtTheEndOfTheFile)
 
 TEST(MPGToolsXing, OffsetsByVersionAndChannels)
 {
-    struct TCase { const char* name; THeaderSpec spec; std::size_t frameLength; std::size_t xingAt; bool vbr; };
+    struct TCase { const char* name; THeaderFields fields; std::size_t frameLength; std::size_t xingAt; bool vbr; };
     const TCase cases[] = {
         {"MPEG1 stereo at 36", {1, 3, 9, 0, false, true, 0}, 417, 36, true},
         {"MPEG1 joint at 36", {1, 3, 9, 0, false, true, 1}, 417, 36, true},
@@ -567,7 +567,7 @@ TEST(MPGToolsXing, OffsetsByVersionAndChannels)
     ScratchDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string file = PairFile(c.spec, c.frameLength, 4000);
+        std::string file = PairFile(c.fields, c.frameLength, 4000);
         Put(file, c.xingAt, XingBlock(1, 100));
         Put(file, 4000 - 128, Id3v1Title("Song"));
         WriteFile(dir.file("x.mp3"), file);
@@ -582,7 +582,7 @@ TEST(MPGToolsXing, OffsetsByVersionAndChannels)
 
 TEST(MPGToolsXing, DurationRoundsHalfToEven)
 {
-    struct TCase { THeaderSpec spec; std::uint32_t frames; int duration; };
+    struct TCase { THeaderFields fields; std::uint32_t frames; int duration; };
     const TCase cases[] = {
         {{1, 3, 9, 0, false}, 10000, 261},   // 261.22 at 44100
         {{1, 3, 9, 2, false}, 125, 4},       // 4.5 at 32000
@@ -594,8 +594,8 @@ TEST(MPGToolsXing, DurationRoundsHalfToEven)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.frames);
         TMPEGAudio probe;
-        probe.DecodeHeader(HeaderWord(c.spec));
-        std::string file = PairFile(c.spec, probe.FrameLength(), 5000);
+        probe.DecodeHeader(HeaderWord(c.fields));
+        std::string file = PairFile(c.fields, probe.FrameLength(), 5000);
         Put(file, 36, XingBlock(3, c.frames));
         WriteFile(dir.file("x.mp3"), file);
         TMPEGAudio r;
@@ -883,16 +883,16 @@ std::string RandomFile(std::mt19937& random, std::size_t maxSize)
         byte = char(random() % 3 == 0 ? random() & 0xFF : kAlphabet[random() % sizeof kAlphabet]);
     const int plants = int(random() % 6);
     for (int i = 0; i < plants && size > 8; ++i) {
-        THeaderSpec spec{int(random() % 4), int(random() % 4), int(random() % 16), int(random() % 4),
+        THeaderFields fields{int(random() % 4), int(random() % 4), int(random() % 16), int(random() % 4),
                          bool(random() & 1), bool(random() & 1), int(random() % 4)};
         std::size_t at = random() % size;
         if (maxSize > 200000 && (random() & 1))
             at = std::min(size - 1, (std::size_t(1) << 17) * (1 + random() % 2) - 8 + random() % 16);
-        Put(file, at, HeaderBytes(spec));
+        Put(file, at, HeaderBytes(fields));
         TMPEGAudio probe;
-        probe.DecodeHeader(HeaderWord(spec));
+        probe.DecodeHeader(HeaderWord(fields));
         if (random() % 3 != 0)
-            Put(file, at + probe.FrameLength(), HeaderBytes(spec));
+            Put(file, at + probe.FrameLength(), HeaderBytes(fields));
         if (random() % 3 == 0)
             Put(file, at + (random() % 2 ? 36 : random() % 2 ? 21 : 13), XingBlock(std::uint32_t(random() % 4), std::uint32_t(random() % 3000)));
     }
