@@ -3,7 +3,6 @@
 
 #include "app/mainunit.h"
 #include "audio/MPGErrorBox.h"
-#include "audio/MPGTools.h"
 
 int main(int argc, char** argv)
 {
@@ -12,11 +11,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationDisplayName("Tallowick");
     // While the MPEG reader scans a file the window's events go on being handled, and a
     // file it cannot read is reported in its error box.
-    TMPEGAudio::SetDefaultMessagePump([] {
-        QApplication::processEvents(QEventLoop::AllEvents);
-        return true;
-    });
-    TMPEGAudio::SetDefaultReadErrorHandler(ShowReadErrorBox);
+    InstallWindowReaderDefaults();
     TMainForm MainForm;
     MainForm.show();
     return application.exec();

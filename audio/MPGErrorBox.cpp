@@ -1,5 +1,6 @@
 #include "audio/MPGErrorBox.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QFile>
 
@@ -18,4 +19,13 @@ std::uint16_t ShowReadErrorBox(const TMPEGAudio& reader)
     default:
         return TMPEGAudio::mrCancel;   // Cancel, or the box closed
     }
+}
+
+void InstallWindowReaderDefaults()
+{
+    TMPEGAudio::SetDefaultMessagePump([] {
+        QApplication::processEvents(QEventLoop::AllEvents);
+        return true;
+    });
+    TMPEGAudio::SetDefaultReadErrorHandler(ShowReadErrorBox);
 }

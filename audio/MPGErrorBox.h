@@ -11,3 +11,7 @@
 // and Ignore in that order. Returns TMPEGAudio::mrCancel (2), mrRetry (4) or mrIgnore (5);
 // closing the box counts as Cancel.
 std::uint16_t ShowReadErrorBox(const TMPEGAudio& reader);
+
+// Makes every new reader pump the window's pending events while it scans and answer a
+// failed load with the error box: what the window's readers use.
+void InstallWindowReaderDefaults();

@@ -25,9 +25,16 @@ constexpr int32_t kModeOpen = 6;
 constexpr int32_t kColumnsPerSecond = 5;
 constexpr int64_t kMillisecondsPerSecond = 1000;
 
-bool ModeIn(int32_t mode, std::initializer_list<int32_t> modes)
+using TModes = std::initializer_list<int32_t>;
+// The modes in which each command acts.
+constexpr TModes kPlayModes = {kModeStopped, kModeSeeking, kModePaused, kModeOpen};
+constexpr TModes kSelectionModes = {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen};
+
+// Whether a command acts now: the strip exists (the window is not closing) and the
+// player's mode, read once, is one of the command's modes.
+bool Acts(const TMainForm& form, TModes modes)
 {
-    return std::find(modes.begin(), modes.end(), mode) != modes.end();
+    return form.FRender && std::find(modes.begin(), modes.end(), form.MediaPlayer1->Mode()) != modes.end();
 }
 
 // The player counts milliseconds in 32 bits; a position far outside any file is held
@@ -59,7 +66,7 @@ QString TimeLabel(const char* prefix, int64_t seconds)
 
 void TMainForm::btnPlayClick(QObject*)
 {
-    if (!FRender || !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModeSeeking, kModePaused, kModeOpen}))
+    if (!Acts(*this, kPlayModes))
         return;
     MediaPlayer1->SetTimeFormat(TMPTimeFormats::Milliseconds);
     MediaPlayer1->SetStartPos(SecondsToPlayerTime(FRender->CursorSecond()));
@@ -76,8 +83,7 @@ void TMainForm::MouseEffectImage1Click(QObject*)
 
 void TMainForm::btnPlaySelectedClick(QObject*)
 {
-    if (!FRender ||
-        !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen}))
+    if (!Acts(*this, kSelectionModes))
         return;
     // Opening the file again also stops any playback.
     MediaPlayer1->Open();
@@ -90,8 +96,7 @@ void TMainForm::btnPlaySelectedClick(QObject*)
 
 void TMainForm::btnMarkStartClick(QObject*)
 {
-    if (!FRender ||
-        !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen}))
+    if (!Acts(*this, kSelectionModes))
         return;
     const int32_t cursor = FRender->CursorPos();
     if (FRender->SelRight() < cursor) {
@@ -104,8 +109,7 @@ void TMainForm::btnMarkStartClick(QObject*)
 
 void TMainForm::btnMarkEndClick(QObject*)
 {
-    if (!FRender ||
-        !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen}))
+    if (!Acts(*this, kSelectionModes))
         return;
     const int32_t cursor = FRender->CursorPos();
     if (FRender->SelLeft() > cursor) {
@@ -118,16 +122,14 @@ void TMainForm::btnMarkEndClick(QObject*)
 
 void TMainForm::btnMoveLeftClick(QObject*)
 {
-    if (!FRender ||
-        !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen}))
+    if (!Acts(*this, kSelectionModes))
         return;
     FRender->SetBeginPos(ColumnPlus(FRender->SelLeft(), -kColumnsPerSecond));
 }
 
 void TMainForm::btnMoveRightClick(QObject*)
 {
-    if (!FRender ||
-        !ModeIn(MediaPlayer1->Mode(), {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen}))
+    if (!Acts(*this, kSelectionModes))
         return;
     FRender->SetEndPos(ColumnPlus(FRender->SelRight(), kColumnsPerSecond));
 }

@@ -7,7 +7,6 @@
 #ifdef PROBE_TALLOWICK
 #include "app/mainunit.h"
 #include "audio/MPGErrorBox.h"
-#include "audio/MPGTools.h"
 #endif
 
 int main(int argc, char** argv)
@@ -15,11 +14,7 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName("Tallowick");
 #ifdef PROBE_TALLOWICK
-    TMPEGAudio::SetDefaultMessagePump([] {
-        QApplication::processEvents(QEventLoop::AllEvents);
-        return true;
-    });
-    TMPEGAudio::SetDefaultReadErrorHandler(ShowReadErrorBox);
+    InstallWindowReaderDefaults();
     TMainForm window;
 #else
     QWidget window;

@@ -9,7 +9,6 @@
 
 #include "app/mainunit.h"
 #include "audio/MPGErrorBox.h"
-#include "audio/MPGTools.h"
 #include "audio/MediaPlayer.h"
 #include "platform/Dialogs.h"
 
@@ -50,11 +49,7 @@ int main(int argc, char** argv)
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName("Tallowick");
-    TMPEGAudio::SetDefaultMessagePump([] {
-        QApplication::processEvents(QEventLoop::AllEvents);
-        return true;
-    });
-    TMPEGAudio::SetDefaultReadErrorHandler(ShowReadErrorBox);
+    InstallWindowReaderDefaults();
     PickFile dialogs(QString::fromLocal8Bit(argv[1]));
     TDialogs::Install(&dialogs);
     TMainForm window;

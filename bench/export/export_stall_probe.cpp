@@ -10,7 +10,6 @@
 #include "app/appDefine.h"
 #include "app/mainunit.h"
 #include "audio/MPGErrorBox.h"
-#include "audio/MPGTools.h"
 #include "platform/Dialogs.h"
 #include "strip/WaveRender.h"
 
@@ -63,11 +62,7 @@ int main(int argc, char** argv)
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName("Tallowick");
-    TMPEGAudio::SetDefaultMessagePump([] {
-        QApplication::processEvents(QEventLoop::AllEvents);
-        return true;
-    });
-    TMPEGAudio::SetDefaultReadErrorHandler(ShowReadErrorBox);
+    InstallWindowReaderDefaults();
     Answers answers(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
     TDialogs::Install(&answers);
     TMainForm window;

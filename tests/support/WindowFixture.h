@@ -23,11 +23,7 @@ public:
     {
         setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
         TMediaPlayer::SetUseNullOutput(true);
-        TMPEGAudio::SetDefaultMessagePump([] {
-            QApplication::processEvents(QEventLoop::AllEvents);
-            return true;
-        });
-        TMPEGAudio::SetDefaultReadErrorHandler(ShowReadErrorBox);
+        InstallWindowReaderDefaults();
         form = std::make_unique<TMainForm>();
     }
 
