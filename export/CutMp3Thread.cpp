@@ -23,6 +23,18 @@ namespace {
 
 constexpr const char* kToolFileName = "av";
 
+// Texts cross between the threads only as copies of their characters, never as shared
+// data whose last owner could be on the other thread.
+QString OwnCopy(const QString& text)
+{
+    return QString(text.constData(), text.size());
+}
+
+TCutMp3ThreadInfo OwnCopy(const TCutMp3ThreadInfo& info)
+{
+    return {OwnCopy(info.SourceFile), OwnCopy(info.TargetFile), OwnCopy(info.StartTime), OwnCopy(info.CutLength)};
+}
+
 }  // namespace
 
 void TCutMp3Thread::Start(const TCutMp3ThreadInfo& info, QWidget* window, TLabel* statusLabel)
@@ -36,7 +48,7 @@ void TCutMp3Thread::Start(const TCutMp3ThreadInfo& info, QWidget* window, TLabel
 }
 
 TCutMp3Thread::TCutMp3Thread(const TCutMp3ThreadInfo& info, QWidget* window, TLabel* statusLabel)
-    : FInfo(info), window_(window), statusLabel_(statusLabel)
+    : FInfo(OwnCopy(info)), link_(new TWindowLink{window, statusLabel})
 {
 }
 
@@ -61,6 +73,7 @@ void TCutMp3Thread::Execute()
         UpdateStatus();
         ShowFailure(failure);
     }
+    RunOnMainThread([this] { delete link_; });
 }
 
 QString TCutMp3Thread::Convert()
@@ -89,30 +102,29 @@ QString TCutMp3Thread::Convert()
 
 void TCutMp3Thread::UpdateStatus()
 {
-    const QString status = FStatus;
-    RunOnMainThread([this, status] {
-        if (statusLabel_)
-            statusLabel_->SetCaption(status);
+    RunOnMainThread([this] {
+        if (link_->statusLabel)
+            link_->statusLabel->SetCaption(OwnCopy(FStatus));
     });
 }
 
 void TCutMp3Thread::ShowResult()
 {
     RunOnMainThread([this] {
-        if (!window_)
+        if (!link_->window)
             return;
-        const auto answer = TDialogs::Current().Message(window_, "Confirm", kOpenFolderQuestion,
+        const auto answer = TDialogs::Current().Message(link_->window, "Confirm", kOpenFolderQuestion,
                                                         QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No);
         if (answer == QMessageBox::Yes)
-            OpenFolderInFileManager(FInfo.TargetFile.left(FInfo.TargetFile.lastIndexOf('/') + 1));
+            OpenFolderInFileManager(OwnCopy(FInfo.TargetFile.left(FInfo.TargetFile.lastIndexOf('/') + 1)));
     });
 }
 
 void TCutMp3Thread::ShowFailure(const QString& reason)
 {
-    RunOnMainThread([this, reason] {
-        if (window_)
-            TDialogs::Current().Message(window_, QApplication::applicationDisplayName(), reason,
+    RunOnMainThread([this, &reason] {
+        if (link_->window)
+            TDialogs::Current().Message(link_->window, QApplication::applicationDisplayName(), OwnCopy(reason),
                                         QMessageBox::Critical, QMessageBox::Ok);
     });
 }

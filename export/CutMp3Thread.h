@@ -38,8 +38,14 @@ private:
     // Runs the tool; returns the reason of a failure, or an empty text on success.
     QString Convert();
 
+    // The window and its status label, guarded against their destruction. The guards are
+    // made, read and freed on the main thread only.
+    struct TWindowLink {
+        QPointer<QWidget> window;
+        QPointer<TLabel> statusLabel;
+    };
+
     QString FStatus;
     TCutMp3ThreadInfo FInfo;
-    QPointer<QWidget> window_;
-    QPointer<TLabel> statusLabel_;
+    TWindowLink* link_;
 };
