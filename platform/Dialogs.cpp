@@ -1,6 +1,7 @@
 #include "platform/Dialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPushButton>
 
 namespace {
@@ -109,21 +110,20 @@ private:
             dialog.selectNameFilter(filters.first());
         if (!request.confirmOverwrite)
             dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        // A name typed without an extension gets the extension of the selected entry,
-        // or the default extension when that entry stands for no single one.
-        auto applySuffix = [&dialog, &request, &filters](const QString& selected) {
-            QString ext = FilterEntryExtension(request.filter, int(filters.indexOf(selected)));
-            if (ext.isEmpty())
-                ext = request.defaultExt;
-            dialog.setDefaultSuffix(ext.startsWith('.') ? ext.mid(1) : ext);
-        };
-        if (mode == QFileDialog::AcceptSave) {
-            applySuffix(dialog.selectedNameFilter());
-            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applySuffix);
-        }
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
-        return TFileDialogAnswer{dialog.selectedFiles().first(), int(filters.indexOf(dialog.selectedNameFilter()))};
+        const int filterIndex = int(filters.indexOf(dialog.selectedNameFilter()));
+        QString path = dialog.selectedFiles().first();
+        // A name typed without an extension gets the extension of the selected entry, or
+        // the default extension when that entry stands for no single one. This is done
+        // here rather than by the dialog's default suffix, which does not follow the entry.
+        if (mode == QFileDialog::AcceptSave && !QFileInfo(path).fileName().contains('.')) {
+            QString ext = FilterEntryExtension(request.filter, filterIndex);
+            if (ext.isEmpty())
+                ext = request.defaultExt;
+            path += ext;
+        }
+        return TFileDialogAnswer{path, filterIndex};
     }
 };
 

@@ -2,6 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <stdexcept>
 
 #include "platform/Dialogs.h"
@@ -74,4 +81,62 @@ TEST(ErrorHandler, ErrorsEscapingHandlersReachTheErrorBox)
     EXPECT_EQ(dialogs.captions[0], QApplication::applicationDisplayName());
     EXPECT_EQ(dialogs.icons[0], QMessageBox::Critical);
     EXPECT_EQ(dialogs.texts[1], "Unknown error.");
+}
+
+namespace {
+
+// Answers the desktop's save dialog once it is up: picks a filter entry, types a name, accepts.
+std::optional<TFileDialogAnswer> AnswerSaveDialog(const QString& folder, int filterIndex, const QString& typed)
+{
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        timer.stop();
+        // As a user does: through the file-type box, which tells the dialog of the choice.
+        if (auto* types = dialog->findChild<QComboBox*>("fileTypeCombo")) {
+            types->setCurrentIndex(filterIndex);
+            emit types->activated(filterIndex);
+        }
+        dialog->setDirectory(folder);
+        if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"))
+            name->setText(typed);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    timer.start();
+    return TDialogs::Current().SaveFile(nullptr, {"Mp3 Music File (*.mp3)|*.mp3|AMR Ringtone (*.amr)|*.amr", ".mp3", false});
+}
+
+}  // namespace
+
+TEST(Dialogs, SaveDialogAddsTheSelectedEntrysExtension)
+{
+    QTemporaryDir folder;
+    struct Case {
+        int filterIndex;
+        QString typed;
+        QString expectedName;
+    };
+    const Case cases[] = {
+        {0, "ring", "ring.mp3"},
+        {1, "ring", "ring.amr"},
+        {1, "tone.mp3", "tone.mp3"},
+        {0, "keep.amr", "keep.amr"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expectedName.toStdString());
+        const auto answer = AnswerSaveDialog(folder.path(), c.filterIndex, c.typed);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(QFileInfo(answer->path).fileName(), c.expectedName);
+        EXPECT_EQ(answer->filterIndex, c.filterIndex);
+    }
+    // An existing file is chosen without a question.
+    QFile existing(folder.filePath("old.mp3"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    const auto answer = AnswerSaveDialog(folder.path(), 0, "old.mp3");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(QFileInfo(answer->path).fileName(), "old.mp3");
 }
