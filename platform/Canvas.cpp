@@ -28,6 +28,7 @@ TCanvas::TCanvas(QImage* bitmap)
 void TCanvas::SetBitmap(QImage* bitmap)
 {
     bitmap_ = bitmap;
+    pixels_ = nullptr;
 }
 
 void TCanvas::SetFont(const QFont& font, TColor color)
@@ -42,6 +43,8 @@ void TCanvas::SetFont(const QFont& font, TColor color)
 
 bool TCanvas::Ready()
 {
+    if (pixels_)
+        return true;
     if (!bitmap_ || bitmap_->isNull())
         return false;
     // Pixels are written as 32-bit values; any other bitmap is converted once.
@@ -49,7 +52,17 @@ bool TCanvas::Ready()
     if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
         format != QImage::Format_ARGB32_Premultiplied)
         *bitmap_ = bitmap_->convertToFormat(QImage::Format_RGB32);
+    // Within a batch the pixels are looked up once: nothing else touches the bitmap then.
+    pixels_ = reinterpret_cast<std::uint32_t*>(bitmap_->bits());
+    stride_ = bitmap_->bytesPerLine() / 4;
+    width_ = bitmap_->width();
+    height_ = bitmap_->height();
     return true;
+}
+
+std::uint32_t* TCanvas::Row(int y)
+{
+    return pixels_ + stride_ * y;
 }
 
 void TCanvas::BeginUpdate()
@@ -59,26 +72,33 @@ void TCanvas::BeginUpdate()
 
 void TCanvas::EndUpdate()
 {
-    if (updateDepth_ > 0 && --updateDepth_ == 0 && changedInUpdate_) {
-        changedInUpdate_ = false;
-        if (OnChange)
-            OnChange();
+    if (updateDepth_ > 0 && --updateDepth_ == 0) {
+        pixels_ = nullptr;
+        if (changedInUpdate_) {
+            changedInUpdate_ = false;
+            if (OnChange)
+                OnChange();
+        }
     }
 }
 
 void TCanvas::Changed()
 {
-    if (updateDepth_ > 0)
+    if (updateDepth_ > 0) {
         changedInUpdate_ = true;
-    else if (OnChange)
+        return;
+    }
+    // Outside a batch the bitmap may change between two drawings, so it is looked up anew.
+    pixels_ = nullptr;
+    if (OnChange)
         OnChange();
 }
 
 void TCanvas::Plot(int x, int y, TColor color, TPenMode mode)
 {
-    if (x < 0 || y < 0 || x >= bitmap_->width() || y >= bitmap_->height())
+    if (x < 0 || y < 0 || x >= width_ || y >= height_)
         return;
-    auto* pixel = reinterpret_cast<std::uint32_t*>(bitmap_->scanLine(y)) + x;
+    std::uint32_t* pixel = Row(y) + x;
     if (mode == TPenMode::Xor)
         *pixel ^= ToPixel(color) & 0x00FFFFFFu;
     else
@@ -87,15 +107,15 @@ void TCanvas::Plot(int x, int y, TColor color, TPenMode mode)
 
 void TCanvas::VerticalRun(int x, int64_t top64, int64_t bottom64, TColor color, TPenMode mode)
 {
-    if (x < 0 || x >= bitmap_->width())
+    if (x < 0 || x >= width_)
         return;
     const int top = int(std::max<int64_t>(top64, 0));
-    const int bottom = int(std::min<int64_t>(bottom64, bitmap_->height()));
+    const int bottom = int(std::min<int64_t>(bottom64, height_));
     if (top >= bottom)
         return;
     const std::uint32_t pixel = ToPixel(color);
-    const qsizetype stride = bitmap_->bytesPerLine() / 4;
-    auto* p = reinterpret_cast<std::uint32_t*>(bitmap_->scanLine(top)) + x;
+    const qsizetype stride = stride_;
+    std::uint32_t* p = Row(top) + x;
     if (mode == TPenMode::Xor) {
         const std::uint32_t bits = pixel & 0x00FFFFFFu;
         for (int y = top; y < bottom; ++y, p += stride)
@@ -108,13 +128,13 @@ void TCanvas::VerticalRun(int x, int64_t top64, int64_t bottom64, TColor color, 
 
 void TCanvas::HorizontalRun(int y, int64_t left64, int64_t right64, TColor color)
 {
-    if (y < 0 || y >= bitmap_->height())
+    if (y < 0 || y >= height_)
         return;
     const int left = int(std::max<int64_t>(left64, 0));
-    const int right = int(std::min<int64_t>(right64, bitmap_->width()));
+    const int right = int(std::min<int64_t>(right64, width_));
     if (left >= right)
         return;
-    auto* row = reinterpret_cast<std::uint32_t*>(bitmap_->scanLine(y));
+    std::uint32_t* row = Row(y);
     std::fill(row + left, row + right, ToPixel(color));
 }
 
@@ -122,7 +142,7 @@ void TCanvas::FillRect(int left, int top, int right, int bottom)
 {
     if (!Ready())
         return;
-    for (int y = std::max(top, 0); y < std::min(bottom, bitmap_->height()); ++y)
+    for (int y = std::max(top, 0); y < std::min(bottom, height_); ++y)
         HorizontalRun(y, left, right, brushColor_);
     Changed();
 }
@@ -149,7 +169,7 @@ void TCanvas::Segment(QPoint from, QPoint to)
     const int64_t sx = x < to.x() ? 1 : -1, sy = y < to.y() ? 1 : -1;
     int64_t error = dx + dy;
     while (x != to.x() || y != to.y()) {
-        if (x >= 0 && y >= 0 && x < bitmap_->width() && y < bitmap_->height())
+        if (x >= 0 && y >= 0 && x < width_ && y < height_)
             Plot(int(x), int(y), penColor_, penMode_);
         const int64_t twice = 2 * error;
         if (twice >= dy) {
@@ -185,7 +205,7 @@ void TCanvas::Polygon(const QPoint* points, int count)
         bottom = std::max(bottom, points[i].y());
     }
     std::vector<double> crossings;
-    for (int y = std::max(top, 0); y <= std::min(bottom, bitmap_->height() - 1); ++y) {
+    for (int y = std::max(top, 0); y <= std::min(bottom, height_ - 1); ++y) {
         crossings.clear();
         for (int i = 0; i < count; ++i) {
             const QPoint a = points[i], b = points[(i + 1) % count];
@@ -226,17 +246,15 @@ void TCanvas::TextOut(int x, int y, const QString& text)
         return;
     const QImage& glyphs = Glyphs(text);
     const std::uint32_t pixel = ToPixel(fontColor_);
-    for (int gy = 0; gy < glyphs.height(); ++gy) {
-        const int by = y + gy;
-        if (by < 0 || by >= bitmap_->height())
-            continue;
+    // Only the part of the text that lies on the bitmap is copied.
+    const int firstColumn = std::max(0, -x), endColumn = std::min(glyphs.width(), width_ - x);
+    const int firstRow = std::max(0, -y), endRow = std::min(glyphs.height(), height_ - y);
+    for (int gy = firstRow; gy < endRow; ++gy) {
         const auto* source = reinterpret_cast<const std::uint32_t*>(glyphs.constScanLine(gy));
-        auto* target = reinterpret_cast<std::uint32_t*>(bitmap_->scanLine(by));
-        for (int gx = 0; gx < glyphs.width(); ++gx) {
-            const int bx = x + gx;
-            if (bx >= 0 && bx < bitmap_->width() && qAlpha(source[gx]) >= 128)
-                target[bx] = pixel;
-        }
+        std::uint32_t* target = Row(y + gy);
+        for (int gx = firstColumn; gx < endColumn; ++gx)
+            if (qAlpha(source[gx]) >= 128)
+                target[x + gx] = pixel;
     }
     Changed();
 }

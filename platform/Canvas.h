@@ -60,7 +60,9 @@ public:
     std::function<void()> OnChange;
 
 private:
+    // Looks up the bitmap's pixels; false when there is no bitmap to draw on.
     bool Ready();
+    std::uint32_t* Row(int y);
     void Changed();
     void Plot(int x, int y, TColor color, TPenMode mode);
     void VerticalRun(int x, int64_t top, int64_t bottom, TColor color, TPenMode mode);   // bottom excluded
@@ -69,6 +71,10 @@ private:
     const QImage& Glyphs(const QString& text);
 
     QImage* bitmap_ = nullptr;
+    std::uint32_t* pixels_ = nullptr;   // looked up by Ready, kept through a batch
+    qsizetype stride_ = 0;              // in pixels
+    int width_ = 0;
+    int height_ = 0;
     int updateDepth_ = 0;
     bool changedInUpdate_ = false;
     TColor penColor_ = 0x000000;

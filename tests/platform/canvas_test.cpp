@@ -137,3 +137,25 @@ TEST(Canvas, NoBitmapDrawsNothing)
     canvas.TextOut(0, 0, "x");
     EXPECT_EQ(canvas.PenPos(), QPoint(5, 5));
 }
+
+TEST(Canvas, TextCutAtTheBitmapsEdges)
+{
+    // The same text drawn whole, and shifted so that it hangs over each edge: the part on
+    // the bitmap matches, and nothing is written outside it.
+    Surface whole;
+    whole.canvas.SetFont(QFont("DejaVu Sans", 8), 0xFFFFFF);
+    whole.canvas.TextOut(5, 5, "88");
+    for (const QPoint shift : {QPoint(-7, 0), QPoint(0, -8), QPoint(12, 0), QPoint(0, 12)}) {
+        Surface cut;
+        cut.canvas.SetFont(QFont("DejaVu Sans", 8), 0xFFFFFF);
+        cut.canvas.TextOut(5 + shift.x(), 5 + shift.y(), "88");
+        for (int y = 0; y < 20; ++y) {
+            for (int x = 0; x < 20; ++x) {
+                const QPoint from(x - shift.x(), y - shift.y());
+                if (QRect(0, 0, 20, 20).contains(from)) {
+                    EXPECT_EQ(cut.At(x, y), whole.At(from.x(), from.y())) << x << "," << y;
+                }
+            }
+        }
+    }
+}
