@@ -20,6 +20,10 @@ extern TApplicationInfo AppInfo;
 
 // The name of the work folder under the temporary directory.
 inline const char* const kWorkFolderName = "Quimbrel";
+// The encoder tool's file in the work folder, and its resource (type and name).
+inline const char* const kToolFileName = "av";
+inline const char* const kToolResourceType = "exefile";
+inline const char* const kToolResourceName = "av";
 // The home page shown when config.ini names none.
 inline const char* const kDefaultHomepage = "https://tallowick.org/";
 

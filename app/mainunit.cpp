@@ -21,10 +21,6 @@ constexpr int kClientWidth = 598;
 constexpr int kClientHeight = 422;
 constexpr int kTimerIntervalMs = 1000;
 
-// The encoder tool: stored as resource "av" of type "exefile", written as "av".
-constexpr const char* kToolResourceType = "exefile";
-constexpr const char* kToolResourceName = "av";
-constexpr const char* kToolFileName = "av";
 
 }  // namespace
 

@@ -15,6 +15,7 @@
 #include "audio/MPGTools.h"
 #include "audio/MediaPlayer.h"
 #include "platform/Dialogs.h"
+#include "platform/FileExtension.h"
 #include "platform/LocaleTime.h"
 #include "strip/WaveRender.h"
 
@@ -22,16 +23,7 @@ namespace {
 
 const char* const kOpenFilter =
     "Mp3 Music Files (*.mp3)|*.mp3|Wave Files (*.wav)|*.wav|WMA Files (*.wma)|*.wma|All Files (*.*)|*.*";
-constexpr int32_t kColumnsPerSecond = 5;
 constexpr int32_t kMillisecondsPerSecond = 1000;
-
-// The extension of the file name: from its last dot on, dot included; empty without one.
-QString FileNameExtension(const QString& path)
-{
-    const QString name = path.mid(path.lastIndexOf('/') + 1);
-    const int dot = name.lastIndexOf('.');
-    return dot < 0 ? QString() : name.mid(dot);
-}
 
 }  // namespace
 
@@ -59,7 +51,7 @@ bool TMainForm::LoadFileInfo(const QString& path)
     int32_t seconds = 0;
     QString sampleRate = "Sample Rate: ", length = "Time Length: ", bitrate = "Bitrate: ", channel = "Channel: ";
     // Compared byte for byte: only ".mp3" in lower case is examined as MPEG audio.
-    if (FileNameExtension(path) == ".mp3") {
+    if (FileExtension(path.toStdString()) == ".mp3") {
         // The reader pumps the window's events and reports a failure with the pump and
         // error box that start-up installed as the readers' defaults.
         TMPEGAudio reader;
@@ -84,7 +76,7 @@ bool TMainForm::LoadFileInfo(const QString& path)
     lblBitrate->SetCaption(bitrate);
     lblChannel->SetCaption(channel);
 
-    const int32_t columns = seconds * kColumnsPerSecond;
+    const int32_t columns = seconds * TWaveRender::ColumnsPerSecond;
     imgWave->resize(columns, imgWave->height());
     imgWave->ResizeBitmap(columns, imgWave->height());
     FRender->SetWaveWidth(columns);

@@ -1,5 +1,7 @@
 #include "export/CommandLine.h"
 
+#include "platform/FileExtension.h"
+
 const char* const kMp3CommandTemplate = "av -i %s -ss %s -t %s -acodec mp3 -ab 64 -ac 2 \"%s\"";
 const char* const kAmrCommandTemplate = "av -i %s -ss %s -t %s -f amr -acodec amr_nb -ab 32 -ac 1 -ar 8000 \"%s\"";
 
@@ -44,18 +46,9 @@ TCommandLine FillCommandTemplate(const char* commandTemplate, const std::string&
     return line;
 }
 
-std::string PathExtension(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    return path.substr(dot);
-}
-
 const char* CommandTemplateFor(const std::string& target)
 {
-    const std::string extension = PathExtension(target);
+    const std::string extension = FileExtension(target);
     if (extension == ".mp3")
         return kMp3CommandTemplate;
     if (extension == ".amr")

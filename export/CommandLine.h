@@ -19,10 +19,6 @@ struct TCommandLine {
 TCommandLine FillCommandTemplate(const char* commandTemplate, const std::string& source, const std::string& startTime,
                                  const std::string& cutLength, const std::string& target);
 
-// The extension of a path: from the last dot after the last '/', dot included; empty
-// when the file name has none.
-std::string PathExtension(const std::string& path);
-
 // The template for a target, chosen by its extension compared byte for byte: ".mp3" or
 // ".amr"; null for any other extension (".MP3", ".wav", none).
 const char* CommandTemplateFor(const std::string& target);

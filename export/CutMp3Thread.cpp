@@ -21,8 +21,6 @@ const char* const kOpenFolderQuestion = "Completed. Do you want to open the targ
 
 namespace {
 
-constexpr const char* kToolFileName = "av";
-
 // Texts cross between the threads only as copies of their characters, never as shared
 // data whose last owner could be on the other thread.
 QString OwnCopy(const QString& text)

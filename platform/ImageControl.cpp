@@ -110,8 +110,7 @@ void TImage::paintEvent(QPaintEvent*)
 
 void TImage::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
-        clickPending_ = true;
+    click_.Press(*event);
     const QPoint pos = event->position().toPoint();
     emit MouseDown(event->button(), event->modifiers(), pos.x(), pos.y());
 }
@@ -119,9 +118,7 @@ void TImage::mousePressEvent(QMouseEvent* event)
 void TImage::mouseReleaseEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
-    const bool click = event->button() == Qt::LeftButton && clickPending_ && rect().contains(pos);
-    if (event->button() == Qt::LeftButton)
-        clickPending_ = false;
+    const bool click = click_.Release(*event, rect());
     // The click comes before the mouse-up event, as a click handler may show a modal dialog
     // whose loop must not see a half-finished release.
     if (click)
@@ -133,7 +130,7 @@ void TImage::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // The second press of a double click raises a double-click event and a mouse-down
     // event, but its release is no click.
-    clickPending_ = false;
+    click_.DoubleClick();
     const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::LeftButton)
         emit DblClick();

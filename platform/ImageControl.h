@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/Canvas.h"
+#include "platform/ClickTracker.h"
 
 enum class TPictureFormat { None, Jpeg, Bitmap };
 
@@ -82,6 +83,6 @@ private:
     bool autoSize_ = false;
     QString hint_;
     bool showHint_ = true;
-    bool clickPending_ = false;   // a left press on the control waits for its release
+    TClickTracker click_;
     std::unique_ptr<TCanvas> canvas_;
 };

@@ -55,18 +55,13 @@ void TLabel::changeEvent(QEvent* event)
 
 void TLabel::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
-        clickPending_ = true;
+    click_.Press(*event);
     QLabel::mousePressEvent(event);
 }
 
 void TLabel::mouseReleaseEvent(QMouseEvent* event)
 {
-    const bool click = event->button() == Qt::LeftButton && clickPending_ &&
-                       rect().contains(event->position().toPoint());
-    if (event->button() == Qt::LeftButton)
-        clickPending_ = false;
-    if (click)
+    if (click_.Release(*event, rect()))
         emit Click();
     QLabel::mouseReleaseEvent(event);
 }

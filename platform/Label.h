@@ -4,6 +4,8 @@
 // text and it grows to the right from its left edge.
 #include <QLabel>
 
+#include "platform/ClickTracker.h"
+
 class TLabel : public QLabel {
     Q_OBJECT
 public:
@@ -38,6 +40,6 @@ private:
     void FitWidth();
 
     bool autoSize_ = false;
-    bool clickPending_ = false;
+    TClickTracker click_;
     unsigned int fontColor_ = 0x000000;
 };

@@ -15,14 +15,13 @@
 
 namespace {
 
-// Player modes.
-constexpr int32_t kModeStopped = 1;
-constexpr int32_t kModePlaying = 2;
-constexpr int32_t kModeSeeking = 4;
-constexpr int32_t kModePaused = 5;
-constexpr int32_t kModeOpen = 6;
+constexpr int32_t kModeStopped = TMediaPlayer::ModeStopped;
+constexpr int32_t kModePlaying = TMediaPlayer::ModePlaying;
+constexpr int32_t kModeSeeking = TMediaPlayer::ModeSeeking;
+constexpr int32_t kModePaused = TMediaPlayer::ModePaused;
+constexpr int32_t kModeOpen = TMediaPlayer::ModeOpen;
 
-constexpr int32_t kColumnsPerSecond = 5;
+constexpr int32_t kColumnsPerSecond = TWaveRender::ColumnsPerSecond;
 constexpr int64_t kMillisecondsPerSecond = 1000;
 
 using TModes = std::initializer_list<int32_t>;

@@ -5,6 +5,7 @@
 
 #include "export/CommandLine.h"
 #include "export/RunAndWait.h"
+#include "platform/FileExtension.h"
 #include "support/Fixtures.h"
 
 TEST(CommandLine, FilledTemplatesAsTextAndArguments)
@@ -52,9 +53,9 @@ TEST(CommandLine, TemplateChosenByExactExtension)
     EXPECT_EQ(CommandTemplateFor("/a/ring.amr"), kAmrCommandTemplate);
     for (const char* other : {"/a/ring.MP3", "/a/ring.Amr", "/a/ring.wav", "/a/ring", "/a.mp3/ring", "/a/.mp3x"})
         EXPECT_EQ(CommandTemplateFor(other), nullptr) << other;
-    EXPECT_EQ(PathExtension("/a.b/c"), "");
-    EXPECT_EQ(PathExtension("/a/c.tar.gz"), ".gz");
-    EXPECT_EQ(PathExtension("/a/c."), ".");
+    EXPECT_EQ(FileExtension("/a.b/c"), "");
+    EXPECT_EQ(FileExtension("/a/c.tar.gz"), ".gz");
+    EXPECT_EQ(FileExtension("/a/c."), ".");
 }
 
 TEST(RunAndWait, RunsInFolderAndReportsExitAndLastErrorLine)
