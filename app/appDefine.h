@@ -20,8 +20,7 @@ extern TApplicationInfo AppInfo;
 
 // The name of the work folder under the temporary directory.
 inline const char* const kWorkFolderName = "Quimbrel";
-// The encoder tool's file in the work folder, and its resource (type and name).
-inline const char* const kToolFileName = "av";
+// The encoder tool's resource (type and name); its file name is the export's kToolFileName.
 inline const char* const kToolResourceType = "exefile";
 inline const char* const kToolResourceName = "av";
 // The home page shown when config.ini names none.

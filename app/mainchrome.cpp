@@ -29,13 +29,9 @@ void TMainForm::ConnectChrome()
     };
     onMove(imgBack, &TImage::MouseMove, &TMainForm::imgBackMouseMove);
     onMove(imgAd, &TImage::MouseMove, &TMainForm::imgAdMouseMove);
-    onMove(btnPlay, &TImage::MouseMove, &TMainForm::btnPlayMouseMove);
-    onMove(btnMarkStart, &TImage::MouseMove, &TMainForm::btnMarkStartMouseMove);
-    onMove(btnMarkEnd, &TImage::MouseMove, &TMainForm::btnMarkEndMouseMove);
-    onMove(btnPlaySelected, &TImage::MouseMove, &TMainForm::btnPlaySelectedMouseMove);
-    onMove(btnMoveLeft, &TImage::MouseMove, &TMainForm::btnMoveLeftMouseMove);
-    onMove(btnMoveRight, &TImage::MouseMove, &TMainForm::btnMoveRightMouseMove);
-    onMove(MouseEffectImage1, &TImage::MouseMove, &TMainForm::MouseEffectImage1MouseMove);
+    for (TMouseEffectImage* button :
+         {btnPlay, btnMarkStart, btnMarkEnd, btnPlaySelected, btnMoveLeft, btnMoveRight, MouseEffectImage1})
+        onMove(button, &TImage::MouseMove, &TMainForm::TransportButtonMouseMove);
     onMove(lblAbout, &TLabel::MouseMove, &TMainForm::lblAboutMouseMove);
     connect(lblAbout, &TLabel::MouseLeave, this, [this] { RunHandler([&] { lblAboutMouseLeave(lblAbout); }); });
     connect(lblAbout, &TLabel::Click, this, [this] { RunHandler([&] { lblAboutClick(lblAbout); }); });
@@ -101,45 +97,10 @@ void TMainForm::DragWindow(QObject* Sender, Qt::MouseButtons Buttons, int X, int
     move(pointer - *dragGrip_);
 }
 
-void TMainForm::EchoHint(QObject* Sender)
+void TMainForm::TransportButtonMouseMove(QObject* Sender, Qt::MouseButtons, Qt::KeyboardModifiers, int, int)
 {
     if (auto* control = qobject_cast<TImage*>(Sender))
         lbl_status->SetCaption(control->Hint());
-}
-
-void TMainForm::btnPlayMouseMove(QObject* Sender, Qt::MouseButtons, Qt::KeyboardModifiers, int, int)
-{
-    EchoHint(Sender);
-}
-
-void TMainForm::btnMarkStartMouseMove(QObject* Sender, Qt::MouseButtons, Qt::KeyboardModifiers, int, int)
-{
-    EchoHint(Sender);
-}
-
-void TMainForm::btnMarkEndMouseMove(QObject* Sender, Qt::MouseButtons, Qt::KeyboardModifiers, int, int)
-{
-    EchoHint(Sender);
-}
-
-void TMainForm::btnPlaySelectedMouseMove(QObject* Sender, Qt::MouseButtons, Qt::KeyboardModifiers, int, int)
-{
-    EchoHint(Sender);
-}
-
-void TMainForm::btnMoveLeftMouseMove(QObject* Sender, Qt::MouseButtons, Qt::KeyboardModifiers, int, int)
-{
-    EchoHint(Sender);
-}
-
-void TMainForm::btnMoveRightMouseMove(QObject* Sender, Qt::MouseButtons, Qt::KeyboardModifiers, int, int)
-{
-    EchoHint(Sender);
-}
-
-void TMainForm::MouseEffectImage1MouseMove(QObject* Sender, Qt::MouseButtons, Qt::KeyboardModifiers, int, int)
-{
-    EchoHint(Sender);
 }
 
 void TMainForm::lblAboutMouseMove(QObject*, Qt::MouseButtons, Qt::KeyboardModifiers, int, int)

@@ -9,6 +9,7 @@
 #include "app/appDefine.h"
 #include "audio/MPGTools.h"
 #include "audio/MediaPlayer.h"
+#include "export/CommandLine.h"
 #include "platform/ErrorHandler.h"
 #include "platform/IniFile.h"
 #include "platform/PrivateFolder.h"
@@ -190,8 +191,8 @@ void TMainForm::FormShow(QObject*)
 void TMainForm::FormClose(QObject*)
 {
     // A scan in progress ends at once; its command then changes nothing.
-    if (FLoadingReader)
-        FLoadingReader->Cancel();
+    if (scanningReader_)
+        scanningReader_->Cancel();
     Timer2->stop();
     FRender.reset();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The main window: every control of the skinned window under its own name, the strip
-// renderer, and the start-up and close handlers. The commands of the window live beside
-// the layers they drive (opening in audio/, transport in strip/, saving in export/).
+// renderer, the start-up and close handlers, and the window's commands (opening in
+// OpenCommand.cpp, transport and selection in TransportCommands.cpp, saving in
+// SaveCommand.cpp).
 #include <QScrollArea>
 #include <QString>
 #include <QTimer>
@@ -73,14 +74,16 @@ public:
     void ExtractTools();
     void LoadAppInfo();
 
-    // Opening a file (audio/OpenCommand.cpp).
+    // Opening a file (OpenCommand.cpp).
     void btnOpenClick(QObject* Sender);
     // Fills the property labels and sizes the strip for the file just opened; false when
     // the examination was cancelled (a later open or the window's close), in which case
     // nothing was changed.
     bool LoadFileInfo(const QString& path);
+    // Whether an open command is still examining its file.
+    bool IsExaminingFile() const { return scanningReader_ != nullptr; }
 
-    // Transport and selection (strip/TransportCommands.cpp).
+    // Transport and selection (TransportCommands.cpp).
     void btnPlayClick(QObject* Sender);
     void MouseEffectImage1Click(QObject* Sender);
     void btnPlaySelectedClick(QObject* Sender);
@@ -92,7 +95,7 @@ public:
     void Timer2Timer(QObject* Sender);
     void ApplicationEvents1Idle(QObject* Sender, bool& Done);
 
-    // Export (export/SaveCommand.cpp).
+    // Export (SaveCommand.cpp).
     void btnSaveClick(QObject* Sender);
 
     // Window chrome, hint echo and the About link (app/mainchrome.cpp).
@@ -100,14 +103,9 @@ public:
     void btnMinimizeClick(QObject* Sender);
     void imgBackMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
     void imgAdMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
-    void btnPlayMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
-    void btnMarkStartMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
-    void btnMarkEndMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
-    void btnPlaySelectedMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
-    void btnMoveLeftMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
-    void btnMoveRightMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
-    void MouseEffectImage1MouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X,
-                                    int Y);
+    // The hint echo: the transport button under the pointer shows its hint in lbl_status.
+    void TransportButtonMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X,
+                                  int Y);
     void lblAboutMouseMove(QObject* Sender, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
     void lblAboutMouseLeave(QObject* Sender);
     void lblAboutClick(QObject* Sender);
@@ -124,7 +122,6 @@ private:
     // The chrome handlers above (app/mainchrome.cpp).
     void ConnectChrome();
     void DragWindow(QObject* Sender, Qt::MouseButtons Buttons, int X, int Y);
-    void EchoHint(QObject* Sender);
     TLabel* MakeLabel(const QString& name, const QRect& geometry, const QString& text, bool autoSize = false);
     TMouseEffectImage* MakeButton(const QString& name, const QRect& geometry, const QString& hint);
 
@@ -133,6 +130,7 @@ private:
     // window under the pointer since the left button went down.
     std::optional<QPoint> dragGrip_;
     bool manualDrag_ = false;
-    // The reader of an open command that is still scanning, if any.
-    TMPEGAudio* FLoadingReader = nullptr;
+    // The reader of the innermost open command that is still scanning, if any; the
+    // command clears it on every way out of its scan.
+    TMPEGAudio* scanningReader_ = nullptr;
 };

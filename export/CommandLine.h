@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// The tool's file name in the work folder, and the name it is given on its command line.
+inline const char* const kToolFileName = "av";
+
 extern const char* const kMp3CommandTemplate;
 extern const char* const kAmrCommandTemplate;
 

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <thread>
 
-#include "app/appDefine.h"
 #include "export/CommandLine.h"
 #include "export/RunAndWait.h"
 #include "platform/Dialogs.h"
@@ -35,24 +34,29 @@ TCutMp3ThreadInfo OwnCopy(const TCutMp3ThreadInfo& info)
 
 }  // namespace
 
-void TCutMp3Thread::Start(const TCutMp3ThreadInfo& info, QWidget* window, TLabel* statusLabel)
+void TCutMp3Thread::Start(const TCutMp3ThreadInfo& info, const TConversionSetup& setup)
 {
     PrepareMainThreadCalls();
-    auto* worker = new TCutMp3Thread(info, window, statusLabel);
+    auto* worker = new TCutMp3Thread(info, setup);
     std::thread([worker] {
         worker->Execute();
         delete worker;
     }).detach();
 }
 
-TCutMp3Thread::TCutMp3Thread(const TCutMp3ThreadInfo& info, QWidget* window, TLabel* statusLabel)
-    : FInfo(OwnCopy(info)), link_(new TWindowLink{window, statusLabel})
+TCutMp3Thread::TCutMp3Thread(const TCutMp3ThreadInfo& info, const TConversionSetup& setup)
+    : FInfo(OwnCopy(info)),
+      workDir_(OwnCopy(setup.workDir)),
+      workDirTrusted_(setup.workDirTrusted),
+      busy_(setup.busy),
+      link_(new TWindowLink{setup.window, setup.statusLabel})
 {
 }
 
 TCutMp3Thread::~TCutMp3Thread()
 {
-    IsConverting = false;
+    if (busy_)
+        *busy_ = false;
 }
 
 void TCutMp3Thread::Execute()
@@ -80,14 +84,13 @@ QString TCutMp3Thread::Convert()
     const char* commandTemplate = CommandTemplateFor(target);
     if (!commandTemplate)
         return "Only .mp3 and .amr targets can be written: " + FInfo.TargetFile;
-    const std::string tool = (WorkDir + kToolFileName).toStdString();
-    if (!WorkDirTrusted || !IsPrivateExecutable(tool))
-        return "The encoder tool is unavailable: " + WorkDir + kToolFileName +
-               " is missing or could be changed by other users.";
+    const QString toolPath = workDir_ + kToolFileName;
+    if (!workDirTrusted_ || !IsPrivateExecutable(toolPath.toStdString()))
+        return "The encoder tool is unavailable: " + toolPath + " is missing or could be changed by other users.";
     const TCommandLine command =
         FillCommandTemplate(commandTemplate, FInfo.SourceFile.toStdString(), FInfo.StartTime.toStdString(),
                             FInfo.CutLength.toStdString(), target);
-    const TRunResult run = RunAndWait(tool, command.arguments, WorkDir.toStdString());
+    const TRunResult run = RunAndWait(toolPath.toStdString(), command.arguments, workDir_.toStdString());
     if (!run.started)
         return "The encoder tool could not be started: " + QString::fromStdString(run.message);
     if (run.exitCode != 0)

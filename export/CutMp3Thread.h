@@ -4,6 +4,7 @@
 // final question (or the reason the export failed). It frees itself when done.
 #include <QPointer>
 #include <QString>
+#include <atomic>
 
 class QWidget;
 class TLabel;
@@ -21,16 +22,27 @@ extern const char* const kCompletedStatus;    // "Completed."
 extern const char* const kFailedStatus;
 extern const char* const kOpenFolderQuestion;
 
+// What a worker needs besides the request, handed to it when it starts.
+struct TConversionSetup {
+    QString workDir;              // the work folder holding the tool, ending in "/"
+    bool workDirTrusted = false;  // whether the folder passed the private-folder checks
+    // Set by the caller before it starts the worker; the worker clears it when it ends.
+    std::atomic<bool>* busy = nullptr;
+    // The window and its status label; touched on the main thread only, and not at all
+    // once they are gone.
+    QWidget* window = nullptr;
+    TLabel* statusLabel = nullptr;
+};
+
 class TCutMp3Thread {
 public:
-    // Copies the request and starts the worker at once. The window and label are only
-    // touched on the main thread, and not at all once they are gone.
-    static void Start(const TCutMp3ThreadInfo& info, QWidget* window, TLabel* statusLabel);
+    // Copies the request and the setup and starts the worker at once.
+    static void Start(const TCutMp3ThreadInfo& info, const TConversionSetup& setup);
 
-    ~TCutMp3Thread();   // clears IsConverting, on the worker thread
+    ~TCutMp3Thread();   // clears the busy flag, on the worker thread
 
 private:
-    TCutMp3Thread(const TCutMp3ThreadInfo& info, QWidget* window, TLabel* statusLabel);
+    TCutMp3Thread(const TCutMp3ThreadInfo& info, const TConversionSetup& setup);
     void Execute();
     void UpdateStatus();
     void ShowResult();
@@ -47,5 +59,8 @@ private:
 
     QString FStatus;
     TCutMp3ThreadInfo FInfo;
+    QString workDir_;
+    bool workDirTrusted_;
+    std::atomic<bool>* busy_;
     TWindowLink* link_;
 };

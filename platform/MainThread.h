@@ -1,5 +1,10 @@
 #pragma once
 // Synchronous calls from a worker thread to the main thread.
+//
+// Qt's blocking queued call would do the same, but it hands the call and its completion
+// over inside Qt's own libraries, whose locking ThreadSanitizer cannot see, so every text
+// a call touches would be reported as a race. Here one mutex of ours guards the queue and
+// each call's completion, and an event descriptor only wakes the main loop.
 #include <functional>
 
 // Prepares the calls; must run once on the main thread before any worker uses them.

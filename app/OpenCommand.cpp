@@ -8,7 +8,7 @@
 // player it cancels the earlier scan, and the earlier command then leaves the labels,
 // the strip and the source path alone, so that all of them and the player describe one
 // and the same file. Closing the window cancels a scan the same way.
-#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTime>
 
 #include "app/mainunit.h"
@@ -36,8 +36,8 @@ void TMainForm::btnOpenClick(QObject*)
     MediaPlayer1->SetFileName(path);
     MediaPlayer1->Open();
     // The player now holds this file: an earlier open still scanning gives way to it.
-    if (FLoadingReader)
-        FLoadingReader->Cancel();
+    if (scanningReader_)
+        scanningReader_->Cancel();
     if (!LoadFileInfo(path))
         return;
     FSourceFile = path;
@@ -55,10 +55,14 @@ bool TMainForm::LoadFileInfo(const QString& path)
         // The reader pumps the window's events and reports a failure with the pump and
         // error box that start-up installed as the readers' defaults.
         TMPEGAudio reader;
-        TMPEGAudio* outer = FLoadingReader;
-        FLoadingReader = &reader;
-        reader.SetFileName(path.toStdString());
-        FLoadingReader = outer;
+        // The window knows this reader only while it scans: on every way out of the
+        // scan, an error included, the reader of an outer open (if any) takes its place.
+        TMPEGAudio* const outer = scanningReader_;
+        scanningReader_ = &reader;
+        {
+            const auto restore = qScopeGuard([this, outer] { scanningReader_ = outer; });
+            reader.SetFileName(path.toStdString());
+        }
         if (reader.Cancelled() || !FRender)
             return false;
         seconds = reader.Duration();

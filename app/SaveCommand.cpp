@@ -52,7 +52,7 @@ void TMainForm::btnSaveClick(QObject*)
     // The flag is set before the worker exists, so that it can never be cleared first.
     IsConverting = true;
     try {
-        TCutMp3Thread::Start(FCutInfo, this, sb_status);
+        TCutMp3Thread::Start(FCutInfo, {WorkDir, WorkDirTrusted, &IsConverting, this, sb_status});
     } catch (...) {
         IsConverting = false;
         throw;

@@ -198,3 +198,27 @@ TEST(OpenCommand, ClosingTheWindowDuringAScanEndsItQuietly)
     EXPECT_TRUE(w.form->FSourceFile.isEmpty());
     EXPECT_EQ(w.form->lblFilename->Caption(), "File Name:");
 }
+
+TEST(OpenCommand, AScanEndedByAnErrorLeavesNoReaderBehind)
+{
+    WindowFixture w;
+    const std::string wav = w.files.file("tone.wav");
+    ASSERT_TRUE(fixtures::MakeTone(wav, 1, 8000, 1));
+    const std::string failing = w.files.file("failing.mp3");
+    fixtures::WriteFile(failing, fixtures::ReadFile(wav) + std::string(1 << 20, '\xFF'));
+    // Something handled during the scan raises an error, which ends the scan and the open
+    // command and reaches the error box.
+    TMPEGAudio::SetDefaultMessagePump([]() -> bool { throw std::runtime_error("Out of resources"); });
+    w.dialogs.openAnswers.push_back(fixtures::FakeDialogs::Pick(failing));
+    RunHandler([&] { w.form->btnOpenClick(w.form->btnOpen); });
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_EQ(w.dialogs.messages[0].text, "Out of resources.");
+    EXPECT_FALSE(w.form->IsExaminingFile()) << "the window still points at the ended command's reader";
+
+    // The next open and the close find no reader of the ended command to cancel.
+    InstallWindowReaderDefaults();
+    w.Open(wav);
+    EXPECT_EQ(w.form->FSourceFile, QString::fromStdString(wav));
+    EXPECT_FALSE(w.form->IsExaminingFile());
+    w.form->close();
+}
