@@ -1,7 +1,8 @@
 #include "export/CutMp3Thread.h"
 
 #include <QApplication>
-#include <QFileInfo>
+#include <optional>
+#include <sys/stat.h>
 #include <thread>
 
 #include "export/CommandLine.h"
@@ -30,6 +31,38 @@ QString OwnCopy(const QString& text)
 TCutMp3ThreadInfo OwnCopy(const TCutMp3ThreadInfo& info)
 {
     return {OwnCopy(info.SourceFile), OwnCopy(info.TargetFile), OwnCopy(info.StartTime), OwnCopy(info.CutLength)};
+}
+
+// What tells one version of a file from the next: the tool writes a new file and
+// renames it over the target, so a written target is a new inode, or at least a later
+// change time.
+struct TFileStamp {
+    dev_t device;
+    ino_t inode;
+    struct timespec changed;
+};
+
+std::optional<TFileStamp> StampOf(const std::string& path)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return TFileStamp{info.st_dev, info.st_ino, info.st_ctim};
+}
+
+// Whether the file at path was written after the stamp taken before (none: it did not
+// exist then).
+bool WrittenSince(const std::string& path, const std::optional<TFileStamp>& before)
+{
+    const auto now = StampOf(path);
+    if (!now)
+        return false;
+    if (!before)
+        return true;
+    if (now->device != before->device || now->inode != before->inode)
+        return true;
+    return now->changed.tv_sec > before->changed.tv_sec ||
+           (now->changed.tv_sec == before->changed.tv_sec && now->changed.tv_nsec > before->changed.tv_nsec);
 }
 
 }  // namespace
@@ -85,18 +118,20 @@ QString TCutMp3Thread::Convert()
     if (!commandTemplate)
         return "Only .mp3 and .amr targets can be written: " + FInfo.TargetFile;
     const QString toolPath = workDir_ + kToolFileName;
-    if (!workDirTrusted_ || !IsPrivateExecutable(toolPath.toStdString()))
+    const auto tool = workDirTrusted_ ? OpenPrivateProgram(workDir_.toStdString(), kToolFileName) : std::nullopt;
+    if (!tool)
         return "The encoder tool is unavailable: " + toolPath + " is missing or could be changed by other users.";
     const TCommandLine command =
         FillCommandTemplate(commandTemplate, FInfo.SourceFile.toStdString(), FInfo.StartTime.toStdString(),
                             FInfo.CutLength.toStdString(), target);
-    const TRunResult run = RunAndWait(toolPath.toStdString(), command.arguments, workDir_.toStdString());
+    const auto before = StampOf(target);
+    const TRunResult run = RunAndWait(tool->program.get(), command.arguments, tool->folder.get());
     if (!run.started)
         return "The encoder tool could not be started: " + QString::fromStdString(run.message);
     if (run.exitCode != 0)
         return run.message.empty() ? QString("The encoder tool failed (exit status %1).").arg(run.exitCode)
                                    : QString::fromStdString(run.message);
-    if (!QFileInfo(FInfo.TargetFile).isFile())
+    if (!WrittenSince(target, before))
         return "The encoder tool wrote no file at " + FInfo.TargetFile;
     return {};
 }

@@ -9,9 +9,10 @@ struct TRunResult {
     std::string message;       // the tool's last line on standard error, or why it did not start
 };
 
-// Runs program with the arguments (arguments[0] is the name the tool sees as its own),
-// in workingDir, with standard input from /dev/null and standard output discarded; no
-// shell is involved. Waits without a time-out. The process is not tied to the caller: if
-// the caller's process ends first, the tool runs on to the end.
-TRunResult RunAndWait(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::string& workingDir);
+// Runs the program open at programFd (the very file behind the descriptor, whatever its
+// name leads to by now) with the arguments (arguments[0] is the name the tool sees as
+// its own), in the folder open at workingDirFd, with standard input from /dev/null and
+// standard output discarded; no shell is involved. Waits without a time-out. The process
+// is not tied to the caller: if the caller's process ends first, the tool runs on to the
+// end.
+TRunResult RunAndWait(int programFd, const std::vector<std::string>& arguments, int workingDirFd);

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "app/appDefine.h"
 #include "export/CutMp3Thread.h"
@@ -208,6 +209,36 @@ TEST_F(SaveTest, FailuresAreToldAndLoseNothing)
         EXPECT_EQ(fixtures::ReadFile(existing), "an earlier ringtone");
     }
     EXPECT_FALSE(std::filesystem::exists(w.files.file("ring.MP3")));
+}
+
+TEST_F(SaveTest, AToolThatWritesNothingIsNoSuccess)
+{
+    // A tool that ends well but leaves an earlier target as it was has not exported.
+    const std::string existing = w.files.file("keep.mp3");
+    fixtures::WriteFile(existing, "an earlier ringtone");
+    const std::string tool = (WorkDir + "av").toStdString();
+    std::filesystem::remove(tool);
+    fixtures::WriteFile(tool, "#!/bin/sh\nexit 0\n");
+    chmod(tool.c_str(), 0700);
+    Save(existing);
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_TRUE(w.dialogs.messages[0].text.contains("wrote no file")) << w.dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(w.form->sb_status->Caption(), "Export failed.");
+    EXPECT_EQ(fixtures::ReadFile(existing), "an earlier ringtone");
+}
+
+TEST_F(SaveTest, NothingIsRunFromAWorkFolderOthersCouldRename)
+{
+    // The runtime folder above the work folder becomes writable by everyone: someone
+    // could put a folder of their own in the work folder's place.
+    const std::string runtime = w.runtime.path();
+    chmod(runtime.c_str(), 0777);
+    const std::string target = w.files.file("ring.mp3");
+    Save(target);
+    chmod(runtime.c_str(), 0700);
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_TRUE(w.dialogs.messages[0].text.contains("encoder tool is unavailable"));
+    EXPECT_FALSE(std::filesystem::exists(target));
 }
 
 TEST(SaveCommand, BeforeAnyFileTellsTheUserToOpenOne)

@@ -1,7 +1,11 @@
 // The encoder tool's command lines, as text and as argument vectors, and running a tool.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include "base/UniqueFd.h"
 
 #include "export/CommandLine.h"
 #include "export/RunAndWait.h"
@@ -58,18 +62,32 @@ TEST(CommandLine, TemplateChosenByExactExtension)
     EXPECT_EQ(FileExtension("/a/c."), ".");
 }
 
+namespace {
+
+base::UniqueFd OpenForRunning(const std::string& path)
+{
+    return base::UniqueFd(open(path.c_str(), O_PATH | O_CLOEXEC));
+}
+
+void WriteScript(const std::string& path, const std::string& body)
+{
+    fixtures::WriteFile(path, "#!/bin/sh\n" + body);
+    chmod(path.c_str(), 0700);
+}
+
+}  // namespace
+
 TEST(RunAndWait, RunsInFolderAndReportsExitAndLastErrorLine)
 {
     fixtures::ScratchDir scratch;
     const std::string tool = scratch.file("tool");
-    fixtures::WriteFile(tool,
-                        "#!/bin/sh\n"
-                        "pwd > seen-folder\n"
-                        "printf '%s\\n' \"$@\" > seen-arguments\n"
-                        "read line && echo read-stdin > seen-stdin\n"
-                        "echo first >&2\necho 'Cannot read the source file' >&2\nexit 3\n");
-    chmod(tool.c_str(), 0700);
-    const TRunResult result = RunAndWait(tool, {"av", "a b", "", "\"q\""}, scratch.path());
+    WriteScript(tool,
+                "pwd > seen-folder\n"
+                "printf '%s\\n' \"$@\" > seen-arguments\n"
+                "read line && echo read-stdin > seen-stdin\n"
+                "echo first >&2\necho 'Cannot read the source file' >&2\nexit 3\n");
+    const base::UniqueFd folder = OpenForRunning(scratch.path());
+    const TRunResult result = RunAndWait(OpenForRunning(tool).get(), {"av", "a b", "", "\"q\""}, folder.get());
     EXPECT_TRUE(result.started);
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.message, "Cannot read the source file");
@@ -78,16 +96,38 @@ TEST(RunAndWait, RunsInFolderAndReportsExitAndLastErrorLine)
     EXPECT_EQ(fixtures::ReadFile(scratch.file("seen-stdin")), "") << "standard input is empty";
 }
 
+TEST(RunAndWait, RunsTheFileThatWasOpenedWhateverItsNameLeadsToLater)
+{
+    fixtures::ScratchDir scratch;
+    const std::string tool = scratch.file("av");
+    WriteScript(tool, "echo checked > ran\n");
+    const base::UniqueFd opened = OpenForRunning(tool);
+    // Another program takes the name between the check and the start.
+    const std::string planted = scratch.file("planted");
+    WriteScript(planted, "echo planted > ran\n");
+    ASSERT_EQ(rename(planted.c_str(), tool.c_str()), 0);
+    const base::UniqueFd folder = OpenForRunning(scratch.path());
+    const TRunResult result = RunAndWait(opened.get(), {"av"}, folder.get());
+    EXPECT_TRUE(result.started);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(fixtures::ReadFile(scratch.file("ran")), "checked\n");
+}
+
 TEST(RunAndWait, ToolThatCannotStart)
 {
     fixtures::ScratchDir scratch;
-    TRunResult missing = RunAndWait(scratch.file("missing"), {"av"}, scratch.path());
-    EXPECT_FALSE(missing.started);
-    EXPECT_EQ(missing.exitCode, -1);
-    EXPECT_FALSE(missing.message.empty());
+    const base::UniqueFd folder = OpenForRunning(scratch.path());
+    const std::string notRunnable = scratch.file("data");
+    fixtures::WriteFile(notRunnable, "plain text\n");
+    chmod(notRunnable.c_str(), 0600);
+    const TRunResult refused = RunAndWait(OpenForRunning(notRunnable).get(), {"av"}, folder.get());
+    EXPECT_FALSE(refused.started);
+    EXPECT_EQ(refused.exitCode, -1);
+    EXPECT_FALSE(refused.message.empty());
+    EXPECT_FALSE(RunAndWait(-1, {"av"}, folder.get()).started);
+
     const std::string tool = scratch.file("tool");
-    fixtures::WriteFile(tool, "#!/bin/sh\nexit 0\n");
-    chmod(tool.c_str(), 0700);
-    EXPECT_FALSE(RunAndWait(tool, {"av"}, scratch.file("no-such-folder")).started);
-    EXPECT_EQ(RunAndWait(tool, {"av"}, scratch.path()).exitCode, 0);
+    WriteScript(tool, "exit 0\n");
+    EXPECT_FALSE(RunAndWait(OpenForRunning(tool).get(), {"av"}, -1).started) << "no working folder";
+    EXPECT_EQ(RunAndWait(OpenForRunning(tool).get(), {"av"}, folder.get()).exitCode, 0);
 }

@@ -91,7 +91,56 @@ TEST(PrivateFolder, RefusesFoldersOthersCouldChange)
     EXPECT_FALSE(MakePrivateFolder(file));
 }
 
-TEST(PrivateFolder, TrustsOnlyPrivateExecutables)
+TEST(PrivateFolder, RefusesAFolderWhoseParentsOthersCouldRename)
+{
+    fixtures::ScratchDir scratch;
+    const std::string shared = scratch.file("shared");
+    ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
+    const std::string folder = shared + "/Quimbrel/";
+    ASSERT_TRUE(MakePrivateFolder(folder));
+
+    // Others may write into the parent: without the sticky bit they could rename the
+    // work folder and put their own in its place.
+    chmod(shared.c_str(), 0777);
+    EXPECT_FALSE(IsPrivateFolder(folder));
+    EXPECT_FALSE(OpenPrivateProgram(folder, "av"));
+    chmod(shared.c_str(), 0770);
+    EXPECT_FALSE(IsPrivateFolder(folder)) << "group-writable parent";
+    // With the sticky bit only the owner of an entry may rename it, as in /tmp.
+    chmod(shared.c_str(), 01777);
+    EXPECT_TRUE(IsPrivateFolder(folder));
+    chmod(shared.c_str(), 0700);
+
+    // A folder higher up, too.
+    chmod(scratch.path().c_str(), 0777);
+    EXPECT_FALSE(IsPrivateFolder(folder));
+    chmod(scratch.path().c_str(), 0700);
+    EXPECT_TRUE(IsPrivateFolder(folder));
+
+    // A link above the work folder is resolved; the folders it leads through are checked.
+    const std::string link = scratch.file("via-link");
+    ASSERT_EQ(symlink(shared.c_str(), link.c_str()), 0);
+    EXPECT_TRUE(IsPrivateFolder(link + "/Quimbrel"));
+    chmod(shared.c_str(), 0777);
+    EXPECT_FALSE(IsPrivateFolder(link + "/Quimbrel"));
+    chmod(shared.c_str(), 0700);
+}
+
+TEST(PrivateFolder, RefusesAParentOwnedByAnotherUser)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "giving a folder to another user needs root";
+    fixtures::ScratchDir scratch;
+    const std::string theirs = scratch.file("theirs");
+    ASSERT_EQ(mkdir(theirs.c_str(), 0755), 0);
+    const std::string folder = theirs + "/Quimbrel";
+    ASSERT_TRUE(MakePrivateFolder(folder));
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(chown(theirs.c_str(), kNobody, kNobody), 0);
+    EXPECT_FALSE(IsPrivateFolder(folder)) << "its owner could rename the work folder";
+}
+
+TEST(PrivateFolder, OpensOnlyPrivatePrograms)
 {
     fixtures::ScratchDir scratch;
     const std::string folder = scratch.file("work");
@@ -99,19 +148,29 @@ TEST(PrivateFolder, TrustsOnlyPrivateExecutables)
     const std::string tool = folder + "/av";
     fixtures::WriteFile(tool, "#!/bin/sh\n");
     chmod(tool.c_str(), 0700);
-    EXPECT_TRUE(IsPrivateExecutable(tool));
+    const auto opened = OpenPrivateProgram(folder, "av");
+    ASSERT_TRUE(opened);
+    struct stat byName {}, byDescriptor {};
+    stat(tool.c_str(), &byName);
+    fstat(opened->program.get(), &byDescriptor);
+    EXPECT_EQ(byName.st_ino, byDescriptor.st_ino);
+
     chmod(tool.c_str(), 0600);
-    EXPECT_FALSE(IsPrivateExecutable(tool)) << "no run bit";
+    EXPECT_FALSE(OpenPrivateProgram(folder, "av")) << "no run bit";
     chmod(tool.c_str(), 0722);
-    EXPECT_FALSE(IsPrivateExecutable(tool)) << "writable by others";
+    EXPECT_FALSE(OpenPrivateProgram(folder, "av")) << "writable by others";
     chmod(tool.c_str(), 0700);
     chmod(folder.c_str(), 0777);
-    EXPECT_FALSE(IsPrivateExecutable(tool)) << "in a folder others can change";
+    EXPECT_FALSE(OpenPrivateProgram(folder, "av")) << "in a folder others can change";
     chmod(folder.c_str(), 0700);
-    const std::string link = folder + "/link";
-    symlink(tool.c_str(), link.c_str());
-    EXPECT_FALSE(IsPrivateExecutable(link));
-    EXPECT_FALSE(IsPrivateExecutable(folder + "/missing"));
+    symlink(tool.c_str(), (folder + "/link").c_str());
+    EXPECT_FALSE(OpenPrivateProgram(folder, "link"));
+    EXPECT_FALSE(OpenPrivateProgram(folder, "missing"));
+    EXPECT_FALSE(OpenPrivateProgram(folder, "../work/av")) << "a name, never a path";
+    // A work folder that is itself a link is never run from.
+    const std::string linkedFolder = scratch.file("linked");
+    symlink(folder.c_str(), linkedFolder.c_str());
+    EXPECT_FALSE(OpenPrivateProgram(linkedFolder, "av"));
 }
 
 TEST(Resources, FoundWithoutRegardToCase)
