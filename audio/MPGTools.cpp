@@ -1,5 +1,7 @@
 #include "audio/MPGTools.h"
 
+#include "media/MpegHeader.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -13,66 +15,23 @@
 
 namespace {
 
-// ---- Frame header layout (bit 31 is the top bit of the first byte) ----------------------
-constexpr std::uint32_t kSyncMask = 0xFFE00000u;  // bits 31..21: frame sync, all set
-constexpr int kVersionShift = 19;                  // bits 20..19
-constexpr int kLayerShift = 17;                    // bits 18..17
-constexpr int kProtectionBit = 16;
-constexpr int kBitRateShift = 12;                  // bits 15..12
-constexpr int kSampleRateShift = 10;               // bits 11..10
-constexpr int kPaddingBit = 9;
-constexpr int kModeShift = 6;                      // bits 7..6
-constexpr int kCopyrightBit = 3;
-constexpr int kOriginalBit = 2;
-
+// The reader's Version field: 1 MPEG 1, 2 MPEG 2, 3 MPEG 2.5, 0 the reserved code; by the
+// header's version code.
 constexpr std::uint8_t kVersionReserved = 0;
-constexpr std::uint8_t kVersionMpeg1 = 1;
-// Version code (bits 20..19) -> Version: 00 MPEG 2.5, 01 reserved, 10 MPEG 2, 11 MPEG 1.
-constexpr std::uint8_t kVersionByCode[4] = {3, kVersionReserved, 2, kVersionMpeg1};
+constexpr std::uint8_t kVersionByCode[4] = {3, kVersionReserved, 2, 1};
 
-constexpr std::uint8_t kModeSingleChannel = 3;
+constexpr std::uint8_t kModeSingleChannel = std::uint8_t(media::MpegChannelMode::SingleChannel);
 
-// Sample rates in Hz by Version (1, 2, 3) and sample-rate index 0..2; index 3 is reserved.
-constexpr std::int32_t kSampleRates[4][4] = {
-    {0, 0, 0, 0},
-    {44100, 48000, 32000, 0},  // MPEG 1 (ISO/IEC 11172-3)
-    {22050, 24000, 16000, 0},  // MPEG 2 (ISO/IEC 13818-3, lower sampling frequencies)
-    {11025, 12000, 8000, 0},   // MPEG 2.5
-};
-
-// Bit rates in kbit/s by bit-rate index 0..15. Index 0 is the free format and index 15 is
-// forbidden; both count as no bit rate (0).
-// ISO/IEC 11172-3 (MPEG 1), one row per layer.
-constexpr std::int16_t kMpeg1Layer1BitRates[16] = {0, 32, 64, 96, 128, 160, 192, 224,
-                                                   256, 288, 320, 352, 384, 416, 448, 0};
-constexpr std::int16_t kMpeg1Layer2BitRates[16] = {0, 32, 48, 56, 64, 80, 96, 112,
-                                                   128, 160, 192, 224, 256, 320, 384, 0};
-constexpr std::int16_t kMpeg1Layer3BitRates[16] = {0, 32, 40, 48, 56, 64, 80, 96,
-                                                   112, 128, 160, 192, 224, 256, 320, 0};
-// ISO/IEC 13818-3 (MPEG 2 lower sampling frequencies; MPEG 2.5 uses the same rows).
-constexpr std::int16_t kLsfLayer1BitRates[16] = {0, 32, 48, 56, 64, 80, 96, 112,
-                                                 128, 144, 160, 176, 192, 224, 256, 0};
-constexpr std::int16_t kLsfLayer23BitRates[16] = {0, 8, 16, 24, 32, 40, 48, 56,
-                                                  64, 80, 96, 112, 128, 144, 160, 0};
-
-// Frame length: Layer I counts slots of 4 bytes, 12 kbit per slot-second; the other layers
-// count bytes with the factor 144 for every version.
-constexpr std::int64_t kLayer1SlotFactor = 12000;
-constexpr std::int64_t kLayer1SlotBytes = 4;
-constexpr std::int64_t kFrameByteFactor = 144000;
-
-constexpr std::int64_t kHeaderBytes = 4;
+constexpr std::int64_t kHeaderBytes = media::MpegHeader::kBytes;
 constexpr std::int64_t kShortestReadableFile = 5;  // files this long or shorter are not read
 
-// Xing header: its offset from the frame start by version and channel count.
-constexpr std::int64_t kXingOffsetMpeg1Stereo = 36;
-constexpr std::int64_t kXingOffsetMpeg1Mono = 21;
-constexpr std::int64_t kXingOffsetLsfStereo = 21;
-constexpr std::int64_t kXingOffsetLsfMono = 13;
+// Xing header: the tag, the flags and the frame count in the first frame.
 constexpr char kXingTag[4] = {'X', 'i', 'n', 'g'};
 constexpr std::size_t kXingBlockBytes = 116;  // the bytes read after "Xing"
 constexpr std::uint32_t kXingFramesFlag = 1;  // flag bit 0: the frame count follows
-constexpr double kSamplesPerFrame = 1152.0;
+// The reader counts a Layer I Xing frame as 1152 samples, not the 384 a Layer I frame
+// holds; kept as it has always been (Layer I files with a Xing header are not met in use).
+constexpr double kLayer1XingSamples = 1152.0;
 
 // ID3v1 tag: the last 128 bytes of the file.
 constexpr std::int64_t kTagBytes = 128;
@@ -96,8 +55,6 @@ std::uint32_t BigEndian32(const std::uint8_t* p)
 {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }
-
-bool Bit(std::uint32_t header, int bit) { return (header >> bit) & 1u; }
 
 std::string Cut(std::string text, std::size_t maxLength)
 {
@@ -278,7 +235,8 @@ private:
 
 }  // namespace
 
-// One run of the scan (steps 6.1 to 6.7 of a load) over an open file.
+// One run of the scan over an open file: find a header pair, then read the Xing header and
+// the ID3v1 tag.
 class TMPEGAudio::TScan {
 public:
     TScan(TMPEGAudio& reader, int fd, std::int64_t size, const std::string& absoluteName)
@@ -296,13 +254,13 @@ public:
         std::int64_t position = 0;
         std::uint8_t bytes[kHeaderBytes];
         for (;;) {
-            // 6.1: the first window.
+            // The first window.
             if (FBuffer.Read(position, bytes, kHeaderBytes) != kHeaderBytes)
                 return -1;
             position += kHeaderBytes;
             std::uint32_t window = BigEndian32(bytes);
 
-            // 6.2: slide the window until it holds a valid header or reaches the end.
+            // Slide the window until it holds a valid header or reaches the end.
             std::int64_t nextPump = (position / FPumpStep + 1) * FPumpStep;
             while (!R.DecodeHeader(window)) {
                 if (position >= FSize)
@@ -324,27 +282,30 @@ public:
                 }
             }
 
-            // 6.3: the candidate must leave room for its frame.
+            // The candidate must leave room for its frame. The reader allows two bytes more
+            // when the protection bit is set (no CRC follows); it always has.
             R.FFirstFramePos = position - kHeaderBytes;
             const std::int64_t room = R.FLength - R.FFirstFramePos - R.FFrameLength + 2 * std::int64_t(R.FErrorProt);
             if (R.IsValid() && room > 0) {
-                // 6.4: the confirming header one frame further on.
+                // The confirming header one frame further on.
                 if (FBuffer.Read(R.FFirstFramePos + R.FFrameLength, bytes, kHeaderBytes) != kHeaderBytes)
                     return -1;
-                if (!R.DecodeHeader(BigEndian32(bytes))) {
+                const media::MpegHeader second = media::MpegHeader::fromBytes(bytes);
+                if (!R.DecodeHeader(second.word())) {
                     GiveUp();
                     position = R.FFirstFramePos + 1;
                     result = -1;
                 } else {
                     result = 0;
-                    // 6.5: a Xing header in the first frame.
-                    position = R.FFirstFramePos + XingOffset();
+                    // A Xing header in the first frame; the second header's fields are the
+                    // ones kept, and they place and count it.
+                    position = R.FFirstFramePos + XingOffset(second);
                     if (FBuffer.Read(position, bytes, kHeaderBytes) != kHeaderBytes)
                         return -1;
                     position += kHeaderBytes;
-                    if (std::memcmp(bytes, kXingTag, sizeof kXingTag) == 0 && !ReadXing(position))
+                    if (std::memcmp(bytes, kXingTag, sizeof kXingTag) == 0 && !ReadXing(position, second))
                         return -1;
-                    // 6.6: the ID3v1 tag.
+                    // The ID3v1 tag.
                     if (R.FLength > kTagBytes) {
                         std::uint8_t tag[kTagBytes];
                         position = R.FLength - kTagBytes;
@@ -364,7 +325,7 @@ public:
                 // the scan goes on right after the four header bytes
             }
 
-            // 6.7
+            // A pair was accepted, or the file is scanned to its end.
             if (R.IsValid() || position >= FSize)
                 return result;
         }
@@ -404,16 +365,12 @@ private:
         return goOn && !R.FCancelRequested.load(std::memory_order_relaxed);
     }
 
-    std::int64_t XingOffset() const
-    {
-        const bool mono = R.FMode == kModeSingleChannel;
-        if (R.FVersion == kVersionMpeg1)
-            return mono ? kXingOffsetMpeg1Mono : kXingOffsetMpeg1Stereo;
-        return mono ? kXingOffsetLsfMono : kXingOffsetLsfStereo;
-    }
+    // The Xing header follows the Layer III side information. The reader looks for it there
+    // whatever the layer, and does not step over a CRC behind the header.
+    static std::int64_t XingOffset(media::MpegHeader header) { return kHeaderBytes + header.sideInfoBytes(); }
 
     // The variable-bit-rate steps after "Xing"; false when the load fails.
-    bool ReadXing(std::int64_t position)
+    bool ReadXing(std::int64_t position, media::MpegHeader header)
     {
         R.FBitRate = -1;
         std::uint8_t block[kXingBlockBytes];
@@ -421,7 +378,8 @@ private:
             return false;
         const std::uint32_t flags = BigEndian32(block);
         const std::uint32_t frames = (flags & kXingFramesFlag) ? BigEndian32(block + 4) : 0;
-        const double seconds = kSamplesPerFrame / R.FSampleRate * frames;
+        const double samplesPerFrame = header.layer() == 1 ? kLayer1XingSamples : header.samplesPerFrame();
+        const double seconds = samplesPerFrame / R.FSampleRate * frames;
         R.FDuration = std::uint16_t(std::int64_t(RoundHalfEven(seconds)));
         if (frames == 0)
             return false;
@@ -566,50 +524,31 @@ void TMPEGAudio::ClearHeaderFields()
     FFrameLength = 0;
 }
 
-bool TMPEGAudio::DecodeHeader(std::uint32_t header)
+bool TMPEGAudio::DecodeHeader(std::uint32_t word)
 {
     ClearHeaderFields();
-    if ((header & kSyncMask) != kSyncMask)
+    const media::MpegHeader header(word);
+    if (!header.hasSync())
         return false;
-    FVersion = kVersionByCode[(header >> kVersionShift) & 3u];
+    FVersion = kVersionByCode[std::size_t(header.version())];
     if (FVersion == kVersionReserved)
         return IsValid();
-    FLayer = std::uint8_t(4 - ((header >> kLayerShift) & 3u)) & 3u;  // code 00 (reserved) gives 0
-    FSampleRate = kSampleRates[FVersion][(header >> kSampleRateShift) & 3u];
-
-    const unsigned bitRateIndex = (header >> kBitRateShift) & 15u;
-    const std::int16_t* bitRates = nullptr;
-    if (FVersion == kVersionMpeg1) {
-        if (FLayer == 1)
-            bitRates = kMpeg1Layer1BitRates;
-        else if (FLayer == 2)
-            bitRates = kMpeg1Layer2BitRates;
-        else if (FLayer == 3)
-            bitRates = kMpeg1Layer3BitRates;
-    } else if (FLayer == 1) {
-        bitRates = kLsfLayer1BitRates;
-    } else if (FLayer != 0) {
-        bitRates = kLsfLayer23BitRates;
-    }
-    FBitRate = bitRates ? bitRates[bitRateIndex] : 0;
-
-    FErrorProt = Bit(header, kProtectionBit);
-    FPadding = Bit(header, kPaddingBit);
-    FMode = std::uint8_t((header >> kModeShift) & 3u);
-    FCopyright = Bit(header, kCopyrightBit);
-    FOriginal = Bit(header, kOriginalBit);
+    // Unlike a frame walk, the reader keeps the other fields of a header whose layer or
+    // bit-rate index is reserved or forbidden; the value that is unknown is 0.
+    FLayer = std::uint8_t(header.layer());
+    FSampleRate = header.sampleRateHz();
+    FBitRate = header.bitRateKbps();
+    // ErrorProt is the protection bit as stored: set when no CRC follows the header.
+    FErrorProt = header.protectionBit();
+    FPadding = header.padding();
+    FMode = std::uint8_t(header.channelMode());
+    FCopyright = header.copyright();
+    FOriginal = header.original();
 
     // Computed in 64 bits: Length × 8 passes 32 bits from 256 MiB on.
     FDuration = FBitRate == 0 ? 0 : std::uint16_t(FLength * 8 / (std::int64_t(FBitRate) * 1000));
-    if (FSampleRate <= 0) {
-        FFrameLength = 0;
-    } else {
-        const std::int64_t padding = FPadding ? 1 : 0;
-        if (FLayer == 1)
-            FFrameLength = std::uint16_t((kLayer1SlotFactor * FBitRate / FSampleRate + padding) * kLayer1SlotBytes);
-        else
-            FFrameLength = std::uint16_t(kFrameByteFactor * FBitRate / FSampleRate + padding);
-    }
+    // Without a bit rate but with a sample rate this is the padding slot alone.
+    FFrameLength = std::uint16_t(header.frameBytes());
     return IsValid();
 }
 

@@ -10,29 +10,26 @@
 // start a header (0xFF followed by three set bits); the results are those of a scan that
 // tests every byte position.
 //
-// Plain C++: no GUI. The window reaches the reader through two callbacks:
+// Plain C++: no GUI. A program with a window reaches the reader through two callbacks:
 //  - the message pump, called while a scan runs (at file positions that are multiples of
 //    300, at most once per PumpInterval); it returns false to end the scan at once;
 //  - the read error handler, called when a load fails; its answer mrRetry reads the file
 //    again, any other answer becomes the result of Load.
 // Both have process-wide defaults (SetDefaultMessagePump, SetDefaultReadErrorHandler) that
-// every new reader copies; the application sets them once at start-up: the pump to a
-// function that handles the pending Qt events, the handler to ShowReadErrorBox
-// (MPGErrorBox.h). Without them a reader neither pumps nor reports.
+// every new reader copies; set them once at start-up (MPGErrorBox.h has the ones that
+// handle the pending Qt events and ask the user). Without them a reader neither pumps nor
+// reports.
 //
-// Ending a scan early (the main window closes while a load is pumping its events):
-//  - the pump returns false, or anything called from inside the pump calls Cancel();
-//  - the scan then stops at once, closes the file, does NOT call the error handler and
-//    makes Load return -1 with Cancelled() true and the data of a scan that found nothing.
+// Ending a scan early:
+//  - the pump returns false, or Cancel() is called (from inside the pump or the error
+//    handler, or from another thread);
+//  - the scan then stops at its next pump point, closes the file, does NOT call the error
+//    handler and makes Load return -1 with Cancelled() true and the data of a scan that
+//    found nothing.
 // After the pump has returned false (or Cancel was called) the reader calls neither
-// callback again during that load. The reader itself lives on the stack of the command
-// that loads, so it is never freed under its own feet; what the caller must ensure is that
-// its own objects outlive the load: it must not delete the window (or anything the pump or
-// the handler reaches) from inside the pump. The window defers its close: in its close
-// handler it calls Cancel() on the reader that is loading and ignores the close, and closes
-// itself once the load has returned. Alternatively the pump holds a QPointer to the window
-// and returns false once it has gone; the loading command must then not touch the window
-// after Load returns either (check the same QPointer).
+// callback again during that load. The reader touches nothing of its caller's but the two
+// callbacks; whatever they reach must outlive the load, so a caller must not destroy it
+// from inside the pump.
 #include <atomic>
 #include <chrono>
 #include <cstdint>

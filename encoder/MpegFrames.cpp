@@ -1,5 +1,7 @@
 #include "MpegFrames.h"
 
+#include "media/MpegHeader.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -11,17 +13,10 @@ namespace av {
 
 namespace {
 
-// Bit rates in kbit/s by [MPEG 1 or not][layer - 1][index]; index 0 is free format.
-constexpr int kBitRates[2][3][15] = {
-    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
-    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
-
-// MPEG 1 sample rates; MPEG 2 halves them and MPEG 2.5 quarters them.
-constexpr int kMpeg1SampleRates[3] = {44100, 48000, 32000};
+constexpr int kBitsPerKbit = 1000;
+// MpegFrameHeader::version by the header's version code; the reserved code (0 here) makes
+// no valid header.
+constexpr int kVersionNumbers[4] = {25, 0, 20, 10};
 
 // Reads a file through one large buffer. Stepping over the frame headers of a long
 // file this way costs a few milliseconds: the reads are sequential and the headers
@@ -82,33 +77,16 @@ private:
 
 std::optional<MpegFrameHeader> ParseMpegFrameHeader(const std::uint8_t* p)
 {
-    // Eleven sync bits, then version (2), layer (2), protection (1); bit rate (4),
-    // sample rate (2), padding (1), private (1); the last byte holds channel mode etc.
-    if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
+    const media::MpegHeader header = media::MpegHeader::fromBytes(p);
+    if (!header.isValid())
         return std::nullopt;
-    const int versionBits = (p[1] >> 3) & 3;
-    const int layerBits = (p[1] >> 1) & 3;
-    const int bitRateIndex = p[2] >> 4;
-    const int sampleRateIndex = (p[2] >> 2) & 3;
-    const int padding = (p[2] >> 1) & 1;
-    if (versionBits == 1 || layerBits == 0 || bitRateIndex == 0 || bitRateIndex == 15 ||
-        sampleRateIndex == 3)
-        return std::nullopt;
-
     MpegFrameHeader h;
-    h.version = versionBits == 3 ? 10 : versionBits == 2 ? 20 : 25;
-    h.layer = 4 - layerBits;
-    const bool mpeg1 = h.version == 10;
-    h.bitRate = kBitRates[mpeg1 ? 0 : 1][h.layer - 1][bitRateIndex] * 1000;
-    h.sampleRate = kMpeg1SampleRates[sampleRateIndex] / (mpeg1 ? 1 : h.version == 20 ? 2 : 4);
-    if (h.layer == 1) {
-        h.samples = 384;
-        h.frameBytes = (12 * h.bitRate / h.sampleRate + padding) * 4;
-    } else {
-        h.samples = (h.layer == 3 && !mpeg1) ? 576 : 1152;
-        const int slotsPerSample8 = h.samples / 8;   // bytes per (bit/s / Hz)
-        h.frameBytes = slotsPerSample8 * h.bitRate / h.sampleRate + padding;
-    }
+    h.version = kVersionNumbers[std::size_t(header.version())];
+    h.layer = header.layer();
+    h.bitRate = header.bitRateKbps() * kBitsPerKbit;
+    h.sampleRate = header.sampleRateHz();
+    h.frameBytes = header.frameBytes();
+    h.samples = header.samplesPerFrame();
     return h;
 }
 
@@ -129,14 +107,11 @@ bool IsClosingTag(const std::uint8_t* p, std::int64_t remaining)
 
 std::optional<LameTag> ParseLameTag(const std::uint8_t* p, std::int64_t frameBytes)
 {
-    auto header = ParseMpegFrameHeader(p);
-    if (!header || header->layer != 3 || frameBytes < 4)
+    const media::MpegHeader header = media::MpegHeader::fromBytes(p);
+    if (!header.isValid() || header.layer() != 3 || frameBytes < media::MpegHeader::kBytes)
         return std::nullopt;
-    // The tag follows the frame header and the side information, whose size depends on
-    // the version and on mono (channel mode 3) against two channels.
-    const bool mono = (p[3] >> 6) == 3;
-    const int sideInfo = header->version == 10 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    std::int64_t pos = 4 + sideInfo;
+    // The tag follows the frame header and the side information.
+    std::int64_t pos = media::MpegHeader::kBytes + header.sideInfoBytes();
     auto has = [&](std::int64_t bytes) { return pos + bytes <= frameBytes; };
     auto bigEndian32 = [&](std::int64_t at) {
         return (std::uint32_t(p[at]) << 24) | (std::uint32_t(p[at + 1]) << 16) |
@@ -189,7 +164,7 @@ std::optional<LameTag> ReadLameTag(const std::string& path, std::int64_t firstAu
         const std::int64_t size = (std::int64_t(s[0]) << 21) | (s[1] << 14) | (s[2] << 7) | s[3];
         pos += 10 + size + ((tag[5] & 0x10) ? 10 : 0);
     }
-    const std::uint8_t* bytes = file.At(pos, 4);
+    const std::uint8_t* bytes = file.At(pos, media::MpegHeader::kBytes);
     auto header = bytes ? ParseMpegFrameHeader(bytes) : std::nullopt;
     if (!header || pos + header->frameBytes != firstAudioFrame)
         return std::nullopt;
@@ -210,7 +185,7 @@ MpegFrameSearch FindMpegFrame(const std::string& path, std::int64_t firstFrame,
     for (std::int64_t n = 0;; ++n) {
         const std::int64_t remaining = file.size() - pos;
         const std::uint8_t* bytes = file.At(pos, std::min(remaining, kLongestTagMark));
-        if (remaining < 4 || !bytes || IsClosingTag(bytes, remaining)) {
+        if (remaining < media::MpegHeader::kBytes || !bytes || IsClosingTag(bytes, remaining)) {
             if (first && remaining >= 0)
                 search.result = MpegFrameSearch::PastTheEnd;
             return search;

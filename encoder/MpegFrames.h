@@ -1,6 +1,7 @@
 #pragma once
-// MPEG audio frame headers, and finding the byte position of the n-th frame of a
-// stream by stepping from header to header.
+// What the tool needs of MPEG audio frame headers (read by media/MpegHeader.h), and
+// finding the byte position of the n-th frame of a stream by stepping from header to
+// header.
 //
 // Seeking in an MP3 file by its bit rate or its Xing table only estimates where a
 // time lies, and the decoder's timestamps after such a seek are that estimate. The

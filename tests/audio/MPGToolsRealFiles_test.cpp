@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 using fixtures::Ffmpeg;
 using fixtures::MakeTone;
@@ -19,6 +21,7 @@ struct TProbe {
     int sampleRate = 0;
     int channels = 0;
     double duration = 0;
+    std::vector<std::int64_t> packets;  // byte positions of the audio frames the demuxer finds
 };
 
 TProbe Probe(const std::string& path)
@@ -41,6 +44,12 @@ TProbe Probe(const std::string& path)
         else if (key == "duration")
             probe.duration = std::stod(value);
     }
+    const auto packets = RunTool({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+                                  "packet=pos", "-of", "csv=p=0", path});
+    std::istringstream positions(packets.standardOutput);
+    while (std::getline(positions, line))
+        if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])))  // not side data
+            probe.packets.push_back(std::stoll(line));
     return probe;
 }
 
@@ -62,6 +71,7 @@ struct TRealCase {
     std::string file;
     int version, layer, sampleRate, bitRate;  // bitRate -1: variable (Xing)
     bool mono;
+    int samplesPerFrame;
 };
 
 class MPGToolsRealFiles : public ::testing::Test {
@@ -88,7 +98,16 @@ protected:
                       "title=Tallowick Tone", "-metadata", "artist=The Testers"}) &&
                 tone("stereo.wav", 44100, 2, {}) && tone("mono.wav", 44100, 1, {}) &&
                 lame("stereo.wav", "vbr.mp3", {"-V", "4"}) &&
-                lame("mono.wav", "vbrmono.mp3", {"-V", "5", "-m", "m"});
+                lame("mono.wav", "vbrmono.mp3", {"-V", "5", "-m", "m"}) &&
+                // Layer III of MPEG 2 (22050, 24000, 16000 Hz) and MPEG 2.5 (11025, 12000,
+                // 8000 Hz): frames of 576 samples.
+                MakeTone(dir->file("mpeg2cbr.mp3"), 7.05, 22050, 2, {"-c:a", "libmp3lame", "-b:a", "32k"}) &&
+                MakeTone(dir->file("mpeg2vbr.mp3"), 7.05, 22050, 2, {"-c:a", "libmp3lame", "-q:a", "5"}) &&
+                tone("mpeg2vbr24.mp3", 24000, 1, {"-c:a", "libmp3lame", "-q:a", "5"}) &&
+                tone("mpeg2cbr16.mp3", 16000, 1, {"-c:a", "libmp3lame", "-b:a", "24k"}) &&
+                tone("mpeg25vbr11.mp3", 11025, 2, {"-c:a", "libmp3lame", "-q:a", "5"}) &&
+                tone("mpeg25cbr12.mp3", 12000, 2, {"-c:a", "libmp3lame", "-b:a", "32k"}) &&
+                tone("mono8k.wav", 8000, 1, {}) && lame("mono8k.wav", "mpeg25vbr8.mp3", {"-V", "5"});
     }
     static void TearDownTestSuite() { dir.reset(); }
 
@@ -103,13 +122,20 @@ TEST_F(MPGToolsRealFiles, PropertiesMatchFfprobe)
 {
     ASSERT_TRUE(ready) << "ffmpeg or lame could not make the files";
     const TRealCase cases[] = {
-        {"MPEG1 Layer III CBR 44.1k stereo", "cbr.mp3", 1, 3, 44100, 128, false},
-        {"MPEG2 Layer III 22.05k", "mpeg2.mp3", 2, 3, 22050, 64, false},
-        {"MPEG2.5 Layer III 8k mono", "mpeg25.mp3", 3, 3, 8000, 16, true},
-        {"MPEG1 Layer II", "layer2.mp2", 1, 2, 48000, 192, false},
-        {"VBR with Xing (lame -V 4)", "vbr.mp3", 1, 3, 44100, -1, false},
-        {"VBR mono MPEG1, Xing at 21", "vbrmono.mp3", 1, 3, 44100, -1, true},
-        {"ID3v1 and ID3v2 tags", "tagged.mp3", 1, 3, 44100, 160, false},
+        {"MPEG1 Layer III CBR 44.1k stereo", "cbr.mp3", 1, 3, 44100, 128, false, 1152},
+        {"MPEG2 Layer III 22.05k", "mpeg2.mp3", 2, 3, 22050, 64, false, 576},
+        {"MPEG2.5 Layer III 8k mono", "mpeg25.mp3", 3, 3, 8000, 16, true, 576},
+        {"MPEG1 Layer II", "layer2.mp2", 1, 2, 48000, 192, false, 1152},
+        {"VBR with Xing (lame -V 4)", "vbr.mp3", 1, 3, 44100, -1, false, 1152},
+        {"VBR mono MPEG1, Xing at 21", "vbrmono.mp3", 1, 3, 44100, -1, true, 1152},
+        {"ID3v1 and ID3v2 tags", "tagged.mp3", 1, 3, 44100, 160, false, 1152},
+        {"MPEG2 CBR 22.05k stereo, 7.05 s", "mpeg2cbr.mp3", 2, 3, 22050, 32, false, 576},
+        {"MPEG2 VBR 22.05k stereo, 7.05 s, Xing at 21", "mpeg2vbr.mp3", 2, 3, 22050, -1, false, 576},
+        {"MPEG2 VBR 24k mono, Xing at 13", "mpeg2vbr24.mp3", 2, 3, 24000, -1, true, 576},
+        {"MPEG2 CBR 16k mono", "mpeg2cbr16.mp3", 2, 3, 16000, 24, true, 576},
+        {"MPEG2.5 VBR 11.025k stereo", "mpeg25vbr11.mp3", 3, 3, 11025, -1, false, 576},
+        {"MPEG2.5 CBR 12k stereo", "mpeg25cbr12.mp3", 3, 3, 12000, 32, false, 576},
+        {"MPEG2.5 VBR 8k mono (lame -V 5)", "mpeg25vbr8.mp3", 3, 3, 8000, -1, true, 576},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -128,12 +154,21 @@ TEST_F(MPGToolsRealFiles, PropertiesMatchFfprobe)
         EXPECT_EQ(r.Mode() == 3, c.mono);
         EXPECT_EQ(r.StereoText(), probe.channels == 1 ? "Mono" : "Stereo");
         EXPECT_LE(std::fabs(r.Duration() - probe.duration), 1.0) << "ffprobe: " << probe.duration;
-        // MPEG 1 pairs the first frame with the second. MPEG 2 and 2.5 frames are half as long
-        // as the frame length of the 144 factor, so the pair may begin a frame or two later.
-        if (c.version == 1)
-            EXPECT_EQ(r.FirstFramePos(), Id3v2Size(path));
-        else
-            EXPECT_GE(r.FirstFramePos(), Id3v2Size(path));
+        // The pair starts at the file's first frame, right behind any ID3v2 tag: the Xing
+        // or Info frame where the encoder wrote one, else the first frame the demuxer finds.
+        ASSERT_GT(probe.packets.size(), 2u);
+        EXPECT_EQ(r.FirstFramePos(), Id3v2Size(path));
+        if (c.bitRate == -1) {
+            // The Xing frame count is the number of audio frames; the reader gives their
+            // playing time in whole seconds, rounded half to even.
+            const double seconds = double(probe.packets.size()) * c.samplesPerFrame / c.sampleRate;
+            EXPECT_EQ(r.Duration(), int(std::nearbyint(seconds))) << seconds << " s";
+        } else {
+            // The fields are those of the pair's second header: the first frame the
+            // demuxer finds after a Xing or Info frame, else its second one.
+            const std::size_t second = r.FirstFramePos() == probe.packets[0] ? 1 : 0;
+            EXPECT_EQ(r.FrameLength(), probe.packets[second + 1] - probe.packets[second]);
+        }
     }
 }
 

@@ -93,11 +93,15 @@ TEST(MPGToolsDecodeHeader, FieldsAndFrameLengths)
     const TDecodeCase cases[] = {
         {"MPEG1 L3 128k 44100", {1, 3, 9, 0, false}, 1, 3, 44100, 128, 417},
         {"MPEG1 L3 128k 44100 padded", {1, 3, 9, 0, true}, 1, 3, 44100, 128, 418},
-        {"MPEG2 L3 64k 22050", {2, 3, 8, 0, false}, 2, 3, 22050, 64, 417},
-        {"MPEG2 L3 64k 22050 padded", {2, 3, 8, 0, true}, 2, 3, 22050, 64, 418},
+        // Layer III of MPEG 2 and 2.5: 576 samples, 72000 × kbit/s / Hz + padding.
+        {"MPEG2 L3 64k 22050", {2, 3, 8, 0, false}, 2, 3, 22050, 64, 208},
+        {"MPEG2 L3 64k 22050 padded", {2, 3, 8, 0, true}, 2, 3, 22050, 64, 209},
+        {"MPEG2 L3 32k 24000", {2, 3, 4, 1, false}, 2, 3, 24000, 32, 96},
+        {"MPEG2.5 L3 16k 11025 padded", {3, 3, 2, 0, true}, 3, 3, 11025, 16, 105},
         {"Layer I 384k 48000", {1, 1, 12, 1, false}, 1, 1, 48000, 384, 384},
         {"Layer I 384k 48000 padded", {1, 1, 12, 1, true}, 1, 1, 48000, 384, 388},
-        {"MPEG2.5 L3 160k 8000", {3, 3, 14, 2, false}, 3, 3, 8000, 160, 2880},
+        {"MPEG2.5 L3 160k 8000", {3, 3, 14, 2, false}, 3, 3, 8000, 160, 1440},
+        {"MPEG2 L2 64k 22050", {2, 2, 8, 0, false}, 2, 2, 22050, 64, 417},
         {"MPEG2.5 L2 8k 11025", {3, 2, 1, 0, false}, 3, 2, 11025, 8, 104},
         {"MPEG2 L1 256k 24000 padded", {2, 1, 14, 1, true}, 2, 1, 24000, 256, 516},
         {"MPEG1 L2 384k 32000", {1, 2, 14, 2, false}, 1, 2, 32000, 384, 1728},
@@ -238,12 +242,13 @@ TEST(MPGToolsState, DefaultHandlerAndPumpAreCopiedAtConstruction)
 TEST(MPGToolsState, DurationTimeAndTexts)
 {
     ScratchDir dir;
-    // Xing frame counts at 8000 Hz (1152 / 8000 s per frame) giving a chosen Duration.
+    // Xing frame counts of MPEG 2.5 Layer III at 8000 Hz (576 / 8000 s per frame) giving a
+    // chosen Duration.
     struct TCase { std::uint32_t frames; int duration; int h, m, s; };
-    const TCase cases[] = {{455104, 65535, 18, 12, 15}, {1736, 250, 0, 4, 10}, {25000, 3600, 1, 0, 0}};
+    const TCase cases[] = {{910208, 65535, 18, 12, 15}, {3472, 250, 0, 4, 10}, {50000, 3600, 1, 0, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.duration);
-        std::string file = PairFile({3, 3, 8, 2, false}, 144000 * 64 / 8000, 5000);
+        std::string file = PairFile({3, 3, 8, 2, false}, 72000 * 64 / 8000, 5000);
         Put(file, 21, XingBlock(1, c.frames));
         WriteFile(dir.file("t.mp3"), file);
         TMPEGAudio r;
@@ -428,8 +433,9 @@ TEST(MPGToolsLoad, ConstantBitRatePairs)
     const TCbrCase cases[] = {
         {"MPEG1 L3 128k", {1, 3, 9, 0, false}, 417, 4000000, 250, "128"},
         {"MPEG1 L3 128k padded", {1, 3, 9, 0, true}, 418, 4000000, 250, "128"},
-        {"MPEG2 L3 64k 22050", {2, 3, 8, 0, false}, 417, 800000, 100, "64"},
-        {"MPEG2 L3 64k 22050 padded", {2, 3, 8, 0, true}, 418, 800000, 100, "64"},
+        {"MPEG2 L3 64k 22050", {2, 3, 8, 0, false}, 208, 800000, 100, "64"},
+        {"MPEG2 L3 64k 22050 padded", {2, 3, 8, 0, true}, 209, 800000, 100, "64"},
+        {"MPEG2.5 L3 32k 8000", {3, 3, 4, 2, false}, 288, 800000, 200, "32"},
         {"Layer I 384k 48000", {1, 1, 12, 1, false}, 384, 480000, 10, "384"},
         {"Layer I 384k 48000 padded", {1, 1, 12, 1, true}, 388, 480000, 10, "384"},
     };
@@ -559,10 +565,10 @@ TEST(MPGToolsXing, OffsetsByVersionAndChannels)
         {"MPEG1 mono at 21", {1, 3, 9, 0, false, true, 3}, 417, 21, true},
         {"MPEG1 mono, Xing at 36", {1, 3, 9, 0, false, true, 3}, 417, 36, false},
         {"MPEG1 stereo, Xing at 21", {1, 3, 9, 0, false, true, 0}, 417, 21, false},
-        {"MPEG2 stereo at 21", {2, 3, 8, 0, false, true, 0}, 417, 21, true},
-        {"MPEG2 mono at 13", {2, 3, 8, 0, false, true, 3}, 417, 13, true},
-        {"MPEG2.5 dual at 21", {3, 3, 8, 2, false, true, 2}, 1152, 21, true},
-        {"MPEG2.5 mono at 13", {3, 3, 8, 2, false, true, 3}, 1152, 13, true},
+        {"MPEG2 stereo at 21", {2, 3, 8, 0, false, true, 0}, 208, 21, true},
+        {"MPEG2 mono at 13", {2, 3, 8, 0, false, true, 3}, 208, 13, true},
+        {"MPEG2.5 dual at 21", {3, 3, 8, 2, false, true, 2}, 576, 21, true},
+        {"MPEG2.5 mono at 13", {3, 3, 8, 2, false, true, 3}, 576, 13, true},
     };
     ScratchDir dir;
     for (const auto& c : cases) {
@@ -582,13 +588,20 @@ TEST(MPGToolsXing, OffsetsByVersionAndChannels)
 
 TEST(MPGToolsXing, DurationRoundsHalfToEven)
 {
-    struct TCase { THeaderFields fields; std::uint32_t frames; int duration; };
+    struct TCase { THeaderFields fields; std::uint32_t frames; int duration; std::size_t xingAt = 36; };
     const TCase cases[] = {
         {{1, 3, 9, 0, false}, 10000, 261},   // 261.22 at 44100
         {{1, 3, 9, 2, false}, 125, 4},       // 4.5 at 32000
         {{1, 3, 9, 2, false}, 625, 22},      // 22.5
         {{1, 3, 9, 2, false}, 375, 13},      // 13.4999...
         {{1, 3, 9, 2, false}, 2000000, 6464},  // 72000 s kept in 16 bits
+        // Layer III of MPEG 2 and 2.5 counts 576 samples a frame.
+        {{2, 3, 8, 2, false}, 125, 4, 21},   // 4.5 at 16000
+        {{2, 3, 8, 2, false}, 375, 13, 21},  // 13.4999..., as 576 / 16000 × 375 comes out
+        {{3, 3, 8, 2, false, true, 3}, 10000, 720, 13},  // 8000 Hz mono
+        // Layer II counts 1152 in every version; the reader counts Layer I as 1152 too.
+        {{2, 2, 8, 2, false}, 125, 9, 21},   // 9.0 at 16000
+        {{1, 1, 9, 2, false}, 125, 4},       // 4.5 at 32000
     };
     ScratchDir dir;
     for (const auto& c : cases) {
@@ -596,7 +609,7 @@ TEST(MPGToolsXing, DurationRoundsHalfToEven)
         TMPEGAudio probe;
         probe.DecodeHeader(HeaderWord(c.fields));
         std::string file = PairFile(c.fields, probe.FrameLength(), 5000);
-        Put(file, 36, XingBlock(3, c.frames));
+        Put(file, c.xingAt, XingBlock(3, c.frames));
         WriteFile(dir.file("x.mp3"), file);
         TMPEGAudio r;
         ASSERT_EQ(LoadFile(r, dir.file("x.mp3")), 0);
