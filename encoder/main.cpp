@@ -54,12 +54,10 @@ int Run(const std::vector<std::string>& args)
 {
     const av::Request request = av::ParseCommandLine(args);
     av::AudioSource source(request.source);
-    av::Selection selection = av::SelectionFor(request.startSeconds, request.lengthSeconds, source.sampleRate());
     const av::OutputSettings settings = av::ChooseOutput(request, source.sampleRate(), source.channels());
-    const std::int64_t lead = av::EncoderLeadSamples(settings, source.sampleRate());
-    selection.begin += lead;
-    if (selection.end != av::Selection::kToTheEnd)
-        selection.end += lead;
+    const av::Selection selection =
+        av::MovedLater(av::SelectionFor(request.startSeconds, request.lengthSeconds, source.sampleRate()),
+                       av::EncoderLeadSamples(settings, source.sampleRate()));
 
     av::TargetFile target(request.target);
     av::SegmentEncoder encoder(settings, target);
