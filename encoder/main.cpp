@@ -9,9 +9,11 @@
 #include "CommandLine.h"
 #include "SegmentEncoder.h"
 #include "Selection.h"
+#include "TargetCheck.h"
 #include "TargetFile.h"
 #include "ToolError.h"
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <fcntl.h>
@@ -53,6 +55,7 @@ void Report(const std::string& message)
 int Run(const std::vector<std::string>& args)
 {
     const av::Request request = av::ParseCommandLine(args);
+    av::CheckTargetMayBeReplaced(request.source, request.target);
     av::AudioSource source(request.source);
     const av::OutputSettings settings = av::ChooseOutput(request, source.sampleRate(), source.channels());
     const av::Selection selection =
@@ -77,6 +80,9 @@ int Run(const std::vector<std::string>& args)
 int main(int argc, char** argv)
 {
     DetachStandardInput();
+    // A write past the file-size limit then fails with EFBIG, which is told like any
+    // other failure, instead of ending the program without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     av_log_set_level(AV_LOG_QUIET);
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));
