@@ -1,6 +1,7 @@
 #include "SegmentEncoder.h"
 
 #include "OutputChoice.h"
+#include "SampleGuard.h"
 #include "TargetFile.h"
 #include "ToolError.h"
 
@@ -209,16 +210,9 @@ void SegmentEncoder::Write(const AVFrame& block, int offset, int count)
             DrainResampler();
         StartResampler(block);
     }
-    const auto format = AVSampleFormat(block.format);
-    const int sampleBytes = av_get_bytes_per_sample(format);
-    const int channels = block.ch_layout.nb_channels;
-    std::vector<const std::uint8_t*> input;
-    if (av_sample_fmt_is_planar(format)) {
-        for (int ch = 0; ch < channels; ++ch)
-            input.push_back(block.extended_data[ch] + std::size_t(offset) * sampleBytes);
-    } else {
-        input.push_back(block.extended_data[0] + std::size_t(offset) * sampleBytes * channels);
-    }
+    // NaN, infinities and values beyond full scale are mended before resampling, so
+    // that none is spread over its neighbours.
+    std::vector<const std::uint8_t*> input = sampleGuard_.Planes(block, offset, count);
     PushConverted(count, input.data());
     EncodeFromFifo(false);
 }
@@ -264,6 +258,8 @@ void SegmentEncoder::EncodeFromFifo(bool finalBlock)
         if (block->nb_samples > take)
             av_samples_set_silence(block->data, take, block->nb_samples - take, settings_.channels,
                                    encoder_->sample_fmt);
+        // Resampling may overshoot full scale a little; the encoder is given none of it.
+        LimitToFullScale(*block, 0, take);
         block->pts = samplesEncoded_;
         samplesEncoded_ += take;
         SendToEncoder(block);

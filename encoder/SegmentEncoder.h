@@ -5,6 +5,7 @@
 // with a Xing/LAME header that tells players the exact length, or an AMR file.
 #include "CommandLine.h"
 #include "FfmpegPtr.h"
+#include "SampleGuard.h"
 
 #include <cstdint>
 #include <memory>
@@ -62,6 +63,7 @@ private:
     std::unique_ptr<Output> output_;  // the muxer and its file callbacks
     CodecPtr encoder_;
     ResamplerPtr resampler_;
+    SampleGuard sampleGuard_;
     FifoPtr fifo_;
     FramePtr encoderBlock_;
     PacketPtr packet_;

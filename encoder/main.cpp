@@ -9,9 +9,11 @@
 #include "CommandLine.h"
 #include "SegmentEncoder.h"
 #include "Selection.h"
+#include "TargetCheck.h"
 #include "TargetFile.h"
 #include "ToolError.h"
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <fcntl.h>
@@ -53,13 +55,12 @@ void Report(const std::string& message)
 int Run(const std::vector<std::string>& args)
 {
     const av::Request request = av::ParseCommandLine(args);
+    av::CheckTargetMayBeReplaced(request.source, request.target);
     av::AudioSource source(request.source);
-    av::Selection selection = av::SelectionFor(request.startSeconds, request.lengthSeconds, source.sampleRate());
     const av::OutputSettings settings = av::ChooseOutput(request, source.sampleRate(), source.channels());
-    const std::int64_t lead = av::EncoderLeadSamples(settings, source.sampleRate());
-    selection.begin += lead;
-    if (selection.end != av::Selection::kToTheEnd)
-        selection.end += lead;
+    const av::Selection selection =
+        av::MovedLater(av::SelectionFor(request.startSeconds, request.lengthSeconds, source.sampleRate()),
+                       av::EncoderLeadSamples(settings, source.sampleRate()));
 
     av::TargetFile target(request.target);
     av::SegmentEncoder encoder(settings, target);
@@ -79,6 +80,9 @@ int Run(const std::vector<std::string>& args)
 int main(int argc, char** argv)
 {
     DetachStandardInput();
+    // A write past the file-size limit then fails with EFBIG, which is told like any
+    // other failure, instead of ending the program without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     av_log_set_level(AV_LOG_QUIET);
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));

@@ -1,12 +1,9 @@
 #include "platform/Resources.h"
 
+#include "base/AtomicFileWriter.h"
+
 #include <QDir>
 #include <QFile>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -17,21 +14,6 @@ QString FindEntry(const QString& folder, const QString& name)
         if (entry.compare(name, Qt::CaseInsensitive) == 0)
             return dir.filePath(entry);
     return {};
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        size -= std::size_t(written);
-    }
-    return true;
 }
 
 }  // namespace
@@ -55,16 +37,7 @@ std::optional<QByteArray> LoadResource(const QString& type, const QString& name)
 
 bool ReplaceFileContents(const std::string& path, const QByteArray& bytes, mode_t mode)
 {
-    std::string pattern = path + ".XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0)
-        return false;
-    const bool written = fchmod(fd, mode) == 0 && WriteAll(fd, bytes.constData(), std::size_t(bytes.size()));
-    const bool closed = close(fd) == 0;
-    if (written && closed && rename(name.data(), path.c_str()) == 0)
-        return true;
-    unlink(name.data());
-    return false;
+    base::AtomicFileWriter writer(path);
+    return writer.Open() == 0 && writer.Write(bytes.constData(), std::size_t(bytes.size())) == 0 &&
+           writer.Flush(mode) == 0 && writer.Replace() == 0;
 }

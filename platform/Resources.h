@@ -12,8 +12,9 @@
 QString FindResource(const QString& type, const QString& name);
 std::optional<QByteArray> LoadResource(const QString& type, const QString& name);
 
-// Writes the bytes to the file through a new temporary file in the same folder that is
-// renamed over it once complete, so that a copy of the file that another process is
-// running or reading is never changed under it, and a failed write leaves any earlier
-// file as it was and no temporary file behind. Returns whether the file was replaced.
+// Writes the bytes to the file through a new file in the same folder that has no name
+// until it is complete and then replaces it in one step, so that a copy of the file
+// that another process is running or reading is never changed under it, and a failed
+// or killed write leaves any earlier file as it was and no temporary file behind.
+// Returns whether the file was replaced.
 bool ReplaceFileContents(const std::string& path, const QByteArray& bytes, mode_t mode);
