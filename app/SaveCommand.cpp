@@ -3,6 +3,7 @@
 
 #include "app/appDefine.h"
 #include "app/mainunit.h"
+#include "base/FileIdentity.h"
 #include "export/CommandLine.h"
 #include "platform/Dialogs.h"
 #include "strip/TimeText.h"
@@ -15,6 +16,7 @@ const char* const kSaveDefaultExt = ".mp3";
 const char* const kBusyNotice =
     "A ringtone is still being converted. Please wait until it has finished before saving another one.";
 const char* const kNoFileNotice = "Please open an audio file first: there is nothing to save yet.";
+const char* const kReplacesSourceNotice = "The ringtone cannot replace the file it is cut from.";
 const char* const kWrongExtensionNotice = "Only .mp3 and .amr files can be written. Please choose a name ending in "
                                           ".mp3 or .amr.";
 
@@ -42,6 +44,12 @@ void TMainForm::btnSaveClick(QObject*)
     FTargetFile = answer->path;
     if (!CommandTemplateFor(FTargetFile.toStdString())) {
         Notice(this, kWrongExtensionNotice);
+        return;
+    }
+    // The target is written over whatever file it names; the song itself is never it,
+    // whatever the spelling or link that leads to it.
+    if (base::IsSameFile(FSourceFile.toStdString(), FTargetFile.toStdString())) {
+        Notice(this, kReplacesSourceNotice);
         return;
     }
     FCutInfo.SourceFile = FSourceFile;

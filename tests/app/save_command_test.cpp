@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/appDefine.h"
 #include "export/CutMp3Thread.h"
@@ -209,6 +210,29 @@ TEST_F(SaveTest, FailuresAreToldAndLoseNothing)
         EXPECT_EQ(fixtures::ReadFile(existing), "an earlier ringtone");
     }
     EXPECT_FALSE(std::filesystem::exists(w.files.file("ring.MP3")));
+}
+
+TEST_F(SaveTest, TheSongItselfIsNeverTheTarget)
+{
+    // The source is an MP3 here, so that its own name passes the extension rule.
+    const std::string song = w.files.file("song.mp3");
+    ASSERT_TRUE(fixtures::MakeTone(song, 12, 22050, 2, {"-c:a", "libmp3lame"}));
+    w.Open(song);
+    const std::string original = fixtures::ReadFile(song);
+    const std::string hardLink = w.files.file("also song.mp3");
+    ASSERT_EQ(link(song.c_str(), hardLink.c_str()), 0);
+    const std::string symbolicLink = w.files.file("link.mp3");
+    ASSERT_EQ(symlink(song.c_str(), symbolicLink.c_str()), 0);
+    for (const std::string& target : {song, w.files.path() + "/./song.mp3", hardLink, symbolicLink}) {
+        SCOPED_TRACE(target);
+        w.dialogs.messages.clear();
+        w.form->sb_status->SetCaption("");
+        Save(target);
+        ASSERT_EQ(w.dialogs.messages.size(), 1);
+        EXPECT_EQ(w.dialogs.messages[0].text, "The ringtone cannot replace the file it is cut from.");
+        EXPECT_EQ(w.form->sb_status->Caption(), "") << "no export was started";
+        EXPECT_EQ(fixtures::ReadFile(song), original);
+    }
 }
 
 TEST_F(SaveTest, AToolThatWritesNothingIsNoSuccess)
