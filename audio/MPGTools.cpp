@@ -112,13 +112,13 @@ double RoundHalfEven(double value)
 
 class TFileCloser {
 public:
-    explicit TFileCloser(int fd) : FFd(fd) {}
-    ~TFileCloser() { close(FFd); }
+    explicit TFileCloser(int fd) : fd_(fd) {}
+    ~TFileCloser() { close(fd_); }
     TFileCloser(const TFileCloser&) = delete;
     TFileCloser& operator=(const TFileCloser&) = delete;
 
 private:
-    int FFd;
+    int fd_;
 };
 
 std::mutex& DefaultsMutex()
@@ -144,22 +144,22 @@ public:
     static constexpr std::int64_t kNone = -1;
     static constexpr std::int64_t kFailed = -2;
 
-    TFileBuffer(int fd, std::int64_t size) : FFd(fd), FSize(size), FData(new std::uint8_t[kBufferBytes]) {}
+    TFileBuffer(int fd, std::int64_t size) : fd_(fd), size_(size), data_(new std::uint8_t[kBufferBytes]) {}
 
     // Copies up to count bytes from position to target; returns the number delivered (fewer
     // at the end of the file) or -1 when the system reports a read error.
     std::int64_t Read(std::int64_t position, std::uint8_t* target, std::size_t count)
     {
-        if (position >= FHoleStart && position + std::int64_t(count) <= FHoleEnd) {
+        if (position >= holeStart_ && position + std::int64_t(count) <= holeEnd_) {
             std::memset(target, 0, count);
             return std::int64_t(count);
         }
-        if (position < FStart || position + std::int64_t(count) > FStart + std::int64_t(FCount)) {
+        if (position < start_ || position + std::int64_t(count) > start_ + std::int64_t(count_)) {
             if (count > kBufferBytes || !Fill(position))
                 return -1;
         }
-        const std::size_t delivered = std::min<std::size_t>(count, std::size_t(FStart + std::int64_t(FCount) - position));
-        std::memcpy(target, FData.get() + (position - FStart), delivered);
+        const std::size_t delivered = std::min<std::size_t>(count, std::size_t(start_ + std::int64_t(count_) - position));
+        std::memcpy(target, data_.get() + (position - start_), delivered);
         return std::int64_t(delivered);
     }
 
@@ -171,24 +171,24 @@ public:
     {
         std::int64_t at = from;
         while (at <= last) {
-            if (at >= FHoleStart && at < FHoleEnd) {
-                at = FHoleEnd;
+            if (at >= holeStart_ && at < holeEnd_) {
+                at = holeEnd_;
                 continue;
             }
-            if (at < FStart || at + 1 >= FStart + std::int64_t(FCount)) {
-                const off_t data = lseek(FFd, off_t(at), SEEK_DATA);
+            if (at < start_ || at + 1 >= start_ + std::int64_t(count_)) {
+                const off_t data = lseek(fd_, off_t(at), SEEK_DATA);
                 if ((data < 0 && errno == ENXIO) || data > at) {
                     // A hole from here up to the next data, or up to the end of the file.
-                    FHoleStart = at;
-                    FHoleEnd = data < 0 ? FSize : std::int64_t(data);
+                    holeStart_ = at;
+                    holeEnd_ = data < 0 ? size_ : std::int64_t(data);
                     continue;
                 }
-                if (!Fill(at) || FCount < 2)
+                if (!Fill(at) || count_ < 2)
                     return kFailed;  // a read error, or the file has shrunk
             }
-            const std::uint8_t* start = FData.get() + (at - FStart);
+            const std::uint8_t* start = data_.get() + (at - start_);
             const std::int64_t searchable =
-                std::min(FStart + std::int64_t(FCount) - 1 - at, last - at + 1);
+                std::min(start_ + std::int64_t(count_) - 1 - at, last - at + 1);
             const auto* hit = static_cast<const std::uint8_t*>(std::memchr(start, 0xFF, std::size_t(searchable)));
             if (!hit) {
                 at += searchable;
@@ -205,12 +205,12 @@ public:
 private:
     bool Fill(std::int64_t position)
     {
-        FStart = position;
-        FCount = 0;
+        start_ = position;
+        count_ = 0;
         const std::size_t wanted =
-            position < FSize ? std::size_t(std::min<std::int64_t>(kBufferBytes, FSize - position)) : 0;
-        while (FCount < wanted) {
-            const ssize_t got = pread(FFd, FData.get() + FCount, wanted - FCount, off_t(position + std::int64_t(FCount)));
+            position < size_ ? std::size_t(std::min<std::int64_t>(kBufferBytes, size_ - position)) : 0;
+        while (count_ < wanted) {
+            const ssize_t got = pread(fd_, data_.get() + count_, wanted - count_, off_t(position + std::int64_t(count_)));
             if (got < 0) {
                 if (errno == EINTR)
                     continue;
@@ -218,19 +218,19 @@ private:
             }
             if (got == 0)
                 break;
-            FCount += std::size_t(got);
+            count_ += std::size_t(got);
         }
         return true;
     }
 
-    int FFd;
-    std::int64_t FSize;
-    std::unique_ptr<std::uint8_t[]> FData;
-    std::int64_t FStart = 0;
-    std::size_t FCount = 0;
+    int fd_;
+    std::int64_t size_;
+    std::unique_ptr<std::uint8_t[]> data_;
+    std::int64_t start_ = 0;
+    std::size_t count_ = 0;
     // The last hole found: a range of zero bytes that has not been read.
-    std::int64_t FHoleStart = 0;
-    std::int64_t FHoleEnd = 0;
+    std::int64_t holeStart_ = 0;
+    std::int64_t holeEnd_ = 0;
 };
 
 }  // namespace
@@ -240,43 +240,43 @@ private:
 class TMPEGAudio::TScan {
 public:
     TScan(TMPEGAudio& reader, int fd, std::int64_t size, const std::string& absoluteName)
-        : R(reader), FBuffer(fd, size), FSize(size), FAbsoluteName(absoluteName),
-          FPump(reader.FMessagePump), FInterval(reader.FPumpInterval),
-          FPumpStep(reader.FPumpInterval.count() > 0 ? kThrottledPumpStep : kPumpStep),
-          FLastPump(std::chrono::steady_clock::now())
+        : R(reader), buffer_(fd, size), size_(size), absoluteName_(absoluteName),
+          pump_(reader.messagePump_), interval_(reader.pumpInterval_),
+          pumpStep_(reader.pumpInterval_.count() > 0 ? kThrottledPumpStep : kPumpStep),
+          lastPump_(std::chrono::steady_clock::now())
     {
     }
 
     std::int32_t Run()
     {
         std::int32_t result = 0;
-        R.FLength = FSize;
+        R.length_ = size_;
         std::int64_t position = 0;
         std::uint8_t bytes[kHeaderBytes];
         for (;;) {
             // The first window.
-            if (FBuffer.Read(position, bytes, kHeaderBytes) != kHeaderBytes)
+            if (buffer_.Read(position, bytes, kHeaderBytes) != kHeaderBytes)
                 return -1;
             position += kHeaderBytes;
             std::uint32_t window = BigEndian32(bytes);
 
             // Slide the window until it holds a valid header or reaches the end.
-            std::int64_t nextPump = (position / FPumpStep + 1) * FPumpStep;
+            std::int64_t nextPump = (position / pumpStep_ + 1) * pumpStep_;
             while (!R.DecodeHeader(window)) {
-                if (position >= FSize)
+                if (position >= size_)
                     break;
                 // Every window between here and the next stop fails the sync test, whose only
                 // effect (clearing the header fields) the test at the stop repeats.
-                const std::int64_t stop = std::min(FSize, nextPump);
-                const std::int64_t sync = FBuffer.FindSync(position - kHeaderBytes + 1, stop - kHeaderBytes);
+                const std::int64_t stop = std::min(size_, nextPump);
+                const std::int64_t sync = buffer_.FindSync(position - kHeaderBytes + 1, stop - kHeaderBytes);
                 if (sync == TFileBuffer::kFailed)
                     return -1;
                 position = sync == TFileBuffer::kNone ? stop : sync + kHeaderBytes;
-                if (FBuffer.Read(position - kHeaderBytes, bytes, kHeaderBytes) != kHeaderBytes)
+                if (buffer_.Read(position - kHeaderBytes, bytes, kHeaderBytes) != kHeaderBytes)
                     return -1;
                 window = BigEndian32(bytes);
                 if (position == nextPump) {
-                    nextPump += FPumpStep;
+                    nextPump += pumpStep_;
                     if (!PumpPoint())
                         return Cancelled();
                 }
@@ -284,49 +284,49 @@ public:
 
             // The candidate must leave room for its frame. The reader allows two bytes more
             // when the protection bit is set (no CRC follows); it always has.
-            R.FFirstFramePos = position - kHeaderBytes;
-            const std::int64_t room = R.FLength - R.FFirstFramePos - R.FFrameLength + 2 * std::int64_t(R.FErrorProt);
+            R.firstFramePos_ = position - kHeaderBytes;
+            const std::int64_t room = R.length_ - R.firstFramePos_ - R.frameLength_ + 2 * std::int64_t(R.errorProt_);
             if (R.IsValid() && room > 0) {
                 // The confirming header one frame further on.
-                if (FBuffer.Read(R.FFirstFramePos + R.FFrameLength, bytes, kHeaderBytes) != kHeaderBytes)
+                if (buffer_.Read(R.firstFramePos_ + R.frameLength_, bytes, kHeaderBytes) != kHeaderBytes)
                     return -1;
                 const media::MpegHeader second = media::MpegHeader::fromBytes(bytes);
                 if (!R.DecodeHeader(second.word())) {
                     GiveUp();
-                    position = R.FFirstFramePos + 1;
+                    position = R.firstFramePos_ + 1;
                     result = -1;
                 } else {
                     result = 0;
                     // A Xing header in the first frame; the second header's fields are the
                     // ones kept, and they place and count it.
-                    position = R.FFirstFramePos + XingOffset(second);
-                    if (FBuffer.Read(position, bytes, kHeaderBytes) != kHeaderBytes)
+                    position = R.firstFramePos_ + XingOffset(second);
+                    if (buffer_.Read(position, bytes, kHeaderBytes) != kHeaderBytes)
                         return -1;
                     position += kHeaderBytes;
                     if (std::memcmp(bytes, kXingTag, sizeof kXingTag) == 0 && !ReadXing(position, second))
                         return -1;
                     // The ID3v1 tag.
-                    if (R.FLength > kTagBytes) {
+                    if (R.length_ > kTagBytes) {
                         std::uint8_t tag[kTagBytes];
-                        position = R.FLength - kTagBytes;
-                        if (FBuffer.Read(position, tag, kTagBytes) != kTagBytes)
+                        position = R.length_ - kTagBytes;
+                        if (buffer_.Read(position, tag, kTagBytes) != kTagBytes)
                             return -1;
                         position += kTagBytes;
                         if (std::memcmp(tag, kTagId, sizeof kTagId) == 0)
                             R.ReadTag(tag);
                         else
-                            R.FTitle = Cut(NamePart(R.FFileName), kTitleMax);
+                            R.title_ = Cut(NamePart(R.fileName_), kTitleMax);
                     }
                 }
             } else {
                 GiveUp();
-                R.FFirstFramePos = R.FLength + 1;
+                R.firstFramePos_ = R.length_ + 1;
                 result = -1;
                 // the scan goes on right after the four header bytes
             }
 
             // A pair was accepted, or the file is scanned to its end.
-            if (R.IsValid() || position >= FSize)
+            if (R.IsValid() || position >= size_)
                 return result;
         }
     }
@@ -336,33 +336,33 @@ private:
     void GiveUp()
     {
         R.ResetData();
-        R.FFileName = FAbsoluteName;
-        R.FLength = FSize;
+        R.fileName_ = absoluteName_;
+        R.length_ = size_;
     }
 
     std::int32_t Cancelled()
     {
         GiveUp();
-        R.FFirstFramePos = R.FLength + 1;
-        R.FCancelled = true;
+        R.firstFramePos_ = R.length_ + 1;
+        R.cancelled_ = true;
         return -1;
     }
 
     // Lets the window handle its events; false when the scan is to end.
     bool PumpPoint()
     {
-        if (R.FCancelRequested.load(std::memory_order_relaxed))
+        if (R.cancelRequested_.load(std::memory_order_relaxed))
             return false;
-        if (!FPump)
+        if (!pump_)
             return true;
-        if (FInterval.count() > 0) {
+        if (interval_.count() > 0) {
             const auto now = std::chrono::steady_clock::now();
-            if (now - FLastPump < FInterval)
+            if (now - lastPump_ < interval_)
                 return true;
         }
-        const bool goOn = FPump();
-        FLastPump = std::chrono::steady_clock::now();
-        return goOn && !R.FCancelRequested.load(std::memory_order_relaxed);
+        const bool goOn = pump_();
+        lastPump_ = std::chrono::steady_clock::now();
+        return goOn && !R.cancelRequested_.load(std::memory_order_relaxed);
     }
 
     // The Xing header follows the Layer III side information. The reader looks for it there
@@ -372,36 +372,36 @@ private:
     // The variable-bit-rate steps after "Xing"; false when the load fails.
     bool ReadXing(std::int64_t position, media::MpegHeader header)
     {
-        R.FBitRate = -1;
+        R.bitRate_ = -1;
         std::uint8_t block[kXingBlockBytes];
-        if (FBuffer.Read(position, block, kXingBlockBytes) != std::int64_t(kXingBlockBytes))
+        if (buffer_.Read(position, block, kXingBlockBytes) != std::int64_t(kXingBlockBytes))
             return false;
         const std::uint32_t flags = BigEndian32(block);
         const std::uint32_t frames = (flags & kXingFramesFlag) ? BigEndian32(block + 4) : 0;
         const double samplesPerFrame = header.layer() == 1 ? kLayer1XingSamples : header.samplesPerFrame();
-        const double seconds = samplesPerFrame / R.FSampleRate * frames;
-        R.FDuration = std::uint16_t(std::int64_t(RoundHalfEven(seconds)));
+        const double seconds = samplesPerFrame / R.sampleRate_ * frames;
+        R.duration_ = std::uint16_t(std::int64_t(RoundHalfEven(seconds)));
         if (frames == 0)
             return false;
-        R.FFrameLength = std::uint16_t(R.FLength / frames);
+        R.frameLength_ = std::uint16_t(R.length_ / frames);
         return true;
     }
 
     TMPEGAudio& R;
-    TFileBuffer FBuffer;
-    const std::int64_t FSize;
-    const std::string& FAbsoluteName;
-    const TMessagePump FPump;  // a copy: the reader's own may be replaced during the pump
-    const std::chrono::milliseconds FInterval;
-    const std::int64_t FPumpStep;
-    std::chrono::steady_clock::time_point FLastPump;
+    TFileBuffer buffer_;
+    const std::int64_t size_;
+    const std::string& absoluteName_;
+    const TMessagePump pump_;  // a copy: the reader's own may be replaced during the pump
+    const std::chrono::milliseconds interval_;
+    const std::int64_t pumpStep_;
+    std::chrono::steady_clock::time_point lastPump_;
 };
 
 TMPEGAudio::TMPEGAudio()
 {
     std::lock_guard<std::mutex> lock(DefaultsMutex());
-    FReadErrorHandler = DefaultHandlerSlot();
-    FMessagePump = DefaultPumpSlot();
+    readErrorHandler_ = DefaultHandlerSlot();
+    messagePump_ = DefaultPumpSlot();
 }
 
 void TMPEGAudio::SetDefaultReadErrorHandler(TReadErrorHandler handler)
@@ -430,25 +430,25 @@ TMessagePump TMPEGAudio::DefaultMessagePump()
 
 void TMPEGAudio::SetFileName(const std::string& name)
 {
-    FFileName = name;
-    if (FAutoLoad)
+    fileName_ = name;
+    if (autoLoad_)
         Load();
 }
 
 std::int32_t TMPEGAudio::Load()
 {
-    FCancelRequested.store(false, std::memory_order_relaxed);
-    FCancelled = false;
-    const std::string givenName = FFileName;
+    cancelRequested_.store(false, std::memory_order_relaxed);
+    cancelled_ = false;
+    const std::string givenName = fileName_;
     ResetData();
     const std::string absoluteName = AbsoluteName(givenName);
-    FFileName = absoluteName;
+    fileName_ = absoluteName;
     for (;;) {
         std::int32_t result = -1;
         if (!FileExists(absoluteName)) {
-            FTitle = Cut(kNotFoundPrefix + NamePart(givenName) + "]", kTitleMax);
+            title_ = Cut(kNotFoundPrefix + NamePart(givenName) + "]", kTitleMax);
         } else {
-            FFirstFramePos = 0;
+            firstFramePos_ = 0;
             const int fd = open(absoluteName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
             if (fd < 0) {
                 result = errno;
@@ -464,16 +464,16 @@ std::int32_t TMPEGAudio::Load()
                 }
             }
         }
-        if (FCancelled)
+        if (cancelled_)
             return -1;
-        const TReadErrorHandler handler = FReadErrorHandler;
+        const TReadErrorHandler handler = readErrorHandler_;
         if (result == 0 || !handler)
             return result;
         result = handler(*this);
         if (result != mrRetry)
             return result;
-        if (FCancelRequested.load(std::memory_order_relaxed)) {
-            FCancelled = true;
+        if (cancelRequested_.load(std::memory_order_relaxed)) {
+            cancelled_ = true;
             return -1;
         }
     }
@@ -481,47 +481,47 @@ std::int32_t TMPEGAudio::Load()
 
 void TMPEGAudio::ResetData()
 {
-    FTagHeader = "BAD";
-    FTitle = kNoTag;
-    FArtist = kNoTag;
-    FAlbum = kNoTag;
-    FYear = "    ";
-    FComment = kNoTag;
-    FGenre = 255;
-    FTrack = 0;
-    FDuration = 0;
-    FLength = 0;
-    FVersion = 0;
-    FLayer = 0;
-    FSampleRate = 0;
-    FBitRate = 0;
-    FMode = 0;
-    FCopyright = false;
-    FOriginal = false;
-    FErrorProt = false;
-    FPadding = false;
-    FFrameLength = 0;
-    FFileName.clear();
+    tagHeader_ = "BAD";
+    title_ = kNoTag;
+    artist_ = kNoTag;
+    album_ = kNoTag;
+    year_ = "    ";
+    comment_ = kNoTag;
+    genre_ = 255;
+    track_ = 0;
+    duration_ = 0;
+    length_ = 0;
+    version_ = 0;
+    layer_ = 0;
+    sampleRate_ = 0;
+    bitRate_ = 0;
+    mode_ = 0;
+    copyright_ = false;
+    original_ = false;
+    errorProt_ = false;
+    padding_ = false;
+    frameLength_ = 0;
+    fileName_.clear();
 }
 
 bool TMPEGAudio::IsValid() const
 {
-    return FLength > kShortestReadableFile && FVersion != kVersionReserved && FLayer != 0 &&
-           FSampleRate > 0 && (FBitRate > 0 || FBitRate == -1);
+    return length_ > kShortestReadableFile && version_ != kVersionReserved && layer_ != 0 &&
+           sampleRate_ > 0 && (bitRate_ > 0 || bitRate_ == -1);
 }
 
 void TMPEGAudio::ClearHeaderFields()
 {
-    FVersion = 0;
-    FLayer = 0;
-    FSampleRate = 0;
-    FBitRate = 0;
-    FMode = 0;
-    FCopyright = false;
-    FOriginal = false;
-    FErrorProt = false;
-    FPadding = false;
-    FFrameLength = 0;
+    version_ = 0;
+    layer_ = 0;
+    sampleRate_ = 0;
+    bitRate_ = 0;
+    mode_ = 0;
+    copyright_ = false;
+    original_ = false;
+    errorProt_ = false;
+    padding_ = false;
+    frameLength_ = 0;
 }
 
 bool TMPEGAudio::DecodeHeader(std::uint32_t word)
@@ -530,55 +530,55 @@ bool TMPEGAudio::DecodeHeader(std::uint32_t word)
     const media::MpegHeader header(word);
     if (!header.hasSync())
         return false;
-    FVersion = kVersionByCode[std::size_t(header.version())];
-    if (FVersion == kVersionReserved)
+    version_ = kVersionByCode[std::size_t(header.version())];
+    if (version_ == kVersionReserved)
         return IsValid();
     // Unlike a frame walk, the reader keeps the other fields of a header whose layer or
     // bit-rate index is reserved or forbidden; the value that is unknown is 0.
-    FLayer = std::uint8_t(header.layer());
-    FSampleRate = header.sampleRateHz();
-    FBitRate = header.bitRateKbps();
+    layer_ = std::uint8_t(header.layer());
+    sampleRate_ = header.sampleRateHz();
+    bitRate_ = header.bitRateKbps();
     // ErrorProt is the protection bit as stored: set when no CRC follows the header.
-    FErrorProt = header.protectionBit();
-    FPadding = header.padding();
-    FMode = std::uint8_t(header.channelMode());
-    FCopyright = header.copyright();
-    FOriginal = header.original();
+    errorProt_ = header.protectionBit();
+    padding_ = header.padding();
+    mode_ = std::uint8_t(header.channelMode());
+    copyright_ = header.copyright();
+    original_ = header.original();
 
     // Computed in 64 bits: Length × 8 passes 32 bits from 256 MiB on.
-    FDuration = FBitRate == 0 ? 0 : std::uint16_t(FLength * 8 / (std::int64_t(FBitRate) * 1000));
+    duration_ = bitRate_ == 0 ? 0 : std::uint16_t(length_ * 8 / (std::int64_t(bitRate_) * 1000));
     // Without a bit rate but with a sample rate this is the padding slot alone.
-    FFrameLength = std::uint16_t(header.frameBytes());
+    frameLength_ = std::uint16_t(header.frameBytes());
     return IsValid();
 }
 
 double TMPEGAudio::DurationTime() const
 {
-    const int hours = FDuration / 3600;
-    const int minutes = (FDuration % 3600) / 60;
-    const int seconds = FDuration % 60;
+    const int hours = duration_ / 3600;
+    const int minutes = (duration_ % 3600) / 60;
+    const int seconds = duration_ % 60;
     const double milliseconds = hours * 3600000.0 + minutes * 60000.0 + seconds * 1000.0;
     return milliseconds / 86400000.0;
 }
 
 std::string TMPEGAudio::BitRateText() const
 {
-    return FBitRate == -1 ? std::string("VBR") : std::to_string(FBitRate);
+    return bitRate_ == -1 ? std::string("VBR") : std::to_string(bitRate_);
 }
 
 std::string TMPEGAudio::StereoText() const
 {
-    return FMode == kModeSingleChannel ? std::string("Mono") : std::string("Stereo");
+    return mode_ == kModeSingleChannel ? std::string("Mono") : std::string("Stereo");
 }
 
 void TMPEGAudio::ReadTag(const std::uint8_t* tag)
 {
-    FTagHeader.assign(reinterpret_cast<const char*>(tag), sizeof kTagId);
-    FTitle = TagText(tag + kTagTitleAt, kTagTextBytes);
-    FArtist = TagText(tag + kTagArtistAt, kTagTextBytes);
-    FAlbum = TagText(tag + kTagAlbumAt, kTagTextBytes);
-    FYear.assign(reinterpret_cast<const char*>(tag + kTagYearAt), kTagYearBytes);
-    FComment = TagText(tag + kTagCommentAt, kTagTextBytes);
-    FTrack = tag[kTagTrackAt];
-    FGenre = tag[kTagGenreAt];
+    tagHeader_.assign(reinterpret_cast<const char*>(tag), sizeof kTagId);
+    title_ = TagText(tag + kTagTitleAt, kTagTextBytes);
+    artist_ = TagText(tag + kTagArtistAt, kTagTextBytes);
+    album_ = TagText(tag + kTagAlbumAt, kTagTextBytes);
+    year_.assign(reinterpret_cast<const char*>(tag + kTagYearAt), kTagYearBytes);
+    comment_ = TagText(tag + kTagCommentAt, kTagTextBytes);
+    track_ = tag[kTagTrackAt];
+    genre_ = tag[kTagGenreAt];
 }

@@ -74,7 +74,7 @@ public:
     // The name is kept whole: it is never cut at any length.
     void SetFileName(const std::string& name);
     // The stored name; after a load, its absolute path.
-    const std::string& FileName() const { return FFileName; }
+    const std::string& FileName() const { return fileName_; }
 
     // Reads the file named by FileName into the data fields. Returns 0 on success, -1 on
     // failure (no such file, no header pair, a short read, a Xing frame count of 0, or a
@@ -99,47 +99,47 @@ public:
     // "Mono" for a single channel, otherwise "Stereo".
     std::string StereoText() const;
 
-    bool AutoLoad() const { return FAutoLoad; }
-    void SetAutoLoad(bool value) { FAutoLoad = value; }
-    const TReadErrorHandler& ReadErrorHandler() const { return FReadErrorHandler; }
-    void SetReadErrorHandler(TReadErrorHandler handler) { FReadErrorHandler = std::move(handler); }
-    const TMessagePump& MessagePump() const { return FMessagePump; }
-    void SetMessagePump(TMessagePump pump) { FMessagePump = std::move(pump); }
+    bool AutoLoad() const { return autoLoad_; }
+    void SetAutoLoad(bool value) { autoLoad_ = value; }
+    const TReadErrorHandler& ReadErrorHandler() const { return readErrorHandler_; }
+    void SetReadErrorHandler(TReadErrorHandler handler) { readErrorHandler_ = std::move(handler); }
+    const TMessagePump& MessagePump() const { return messagePump_; }
+    void SetMessagePump(TMessagePump pump) { messagePump_ = std::move(pump); }
     // Zero makes the pump run at every file position that is a multiple of 300.
-    std::chrono::milliseconds PumpInterval() const { return FPumpInterval; }
-    void SetPumpInterval(std::chrono::milliseconds interval) { FPumpInterval = interval; }
+    std::chrono::milliseconds PumpInterval() const { return pumpInterval_; }
+    void SetPumpInterval(std::chrono::milliseconds interval) { pumpInterval_ = interval; }
 
     // Ends the scan in progress at its next pump point (see the top of this file). May be
     // called from inside the pump or the error handler, or from another thread.
-    void Cancel() { FCancelRequested.store(true, std::memory_order_relaxed); }
+    void Cancel() { cancelRequested_.store(true, std::memory_order_relaxed); }
     // True when the last load was ended by Cancel or by the pump returning false.
-    bool Cancelled() const { return FCancelled; }
+    bool Cancelled() const { return cancelled_; }
 
     // The byte offset of the first header of the accepted pair; Length + 1 when a scan
     // found none.
-    std::int64_t FirstFramePos() const { return FFirstFramePos; }
+    std::int64_t FirstFramePos() const { return firstFramePos_; }
 
     // The data fields. Texts are the bytes as stored in the file (ID3v1 texts are Latin-1).
-    const std::string& TagHeader() const { return FTagHeader; }
-    const std::string& Title() const { return FTitle; }
-    const std::string& Artist() const { return FArtist; }
-    const std::string& Album() const { return FAlbum; }
-    const std::string& Year() const { return FYear; }
-    const std::string& Comment() const { return FComment; }
-    std::uint8_t Genre() const { return FGenre; }
-    std::uint8_t Track() const { return FTrack; }
-    std::uint16_t Duration() const { return FDuration; }
-    std::int64_t Length() const { return FLength; }
-    std::uint8_t Version() const { return FVersion; }
-    std::uint8_t Layer() const { return FLayer; }
-    std::int32_t SampleRate() const { return FSampleRate; }
-    std::int32_t BitRate() const { return FBitRate; }
-    std::uint8_t Mode() const { return FMode; }
-    bool Copyright() const { return FCopyright; }
-    bool Original() const { return FOriginal; }
-    bool ErrorProt() const { return FErrorProt; }
-    bool Padding() const { return FPadding; }
-    std::uint16_t FrameLength() const { return FFrameLength; }
+    const std::string& TagHeader() const { return tagHeader_; }
+    const std::string& Title() const { return title_; }
+    const std::string& Artist() const { return artist_; }
+    const std::string& Album() const { return album_; }
+    const std::string& Year() const { return year_; }
+    const std::string& Comment() const { return comment_; }
+    std::uint8_t Genre() const { return genre_; }
+    std::uint8_t Track() const { return track_; }
+    std::uint16_t Duration() const { return duration_; }
+    std::int64_t Length() const { return length_; }
+    std::uint8_t Version() const { return version_; }
+    std::uint8_t Layer() const { return layer_; }
+    std::int32_t SampleRate() const { return sampleRate_; }
+    std::int32_t BitRate() const { return bitRate_; }
+    std::uint8_t Mode() const { return mode_; }
+    bool Copyright() const { return copyright_; }
+    bool Original() const { return original_; }
+    bool ErrorProt() const { return errorProt_; }
+    bool Padding() const { return padding_; }
+    std::uint16_t FrameLength() const { return frameLength_; }
 
 private:
     class TScan;
@@ -148,33 +148,33 @@ private:
     void ClearHeaderFields();
     void ReadTag(const std::uint8_t* tag);
 
-    std::string FTagHeader;
-    std::string FTitle;
-    std::string FArtist;
-    std::string FAlbum;
-    std::string FYear;
-    std::string FComment;
-    std::uint8_t FGenre = 0;
-    std::uint8_t FTrack = 0;
-    std::uint16_t FDuration = 0;
-    std::int64_t FLength = 0;
-    std::uint8_t FVersion = 0;
-    std::uint8_t FLayer = 0;
-    std::int32_t FSampleRate = 0;
-    std::int32_t FBitRate = 0;
-    std::uint8_t FMode = 0;
-    bool FCopyright = false;
-    bool FOriginal = false;
-    bool FErrorProt = false;
-    bool FPadding = false;
-    std::uint16_t FFrameLength = 0;
-    std::string FFileName;
+    std::string tagHeader_;
+    std::string title_;
+    std::string artist_;
+    std::string album_;
+    std::string year_;
+    std::string comment_;
+    std::uint8_t genre_ = 0;
+    std::uint8_t track_ = 0;
+    std::uint16_t duration_ = 0;
+    std::int64_t length_ = 0;
+    std::uint8_t version_ = 0;
+    std::uint8_t layer_ = 0;
+    std::int32_t sampleRate_ = 0;
+    std::int32_t bitRate_ = 0;
+    std::uint8_t mode_ = 0;
+    bool copyright_ = false;
+    bool original_ = false;
+    bool errorProt_ = false;
+    bool padding_ = false;
+    std::uint16_t frameLength_ = 0;
+    std::string fileName_;
 
-    std::int64_t FFirstFramePos = 0;
-    bool FAutoLoad = true;
-    TReadErrorHandler FReadErrorHandler;
-    TMessagePump FMessagePump;
-    std::chrono::milliseconds FPumpInterval = DefaultPumpInterval;
-    std::atomic<bool> FCancelRequested{false};
-    bool FCancelled = false;
+    std::int64_t firstFramePos_ = 0;
+    bool autoLoad_ = true;
+    TReadErrorHandler readErrorHandler_;
+    TMessagePump messagePump_;
+    std::chrono::milliseconds pumpInterval_ = DefaultPumpInterval;
+    std::atomic<bool> cancelRequested_{false};
+    bool cancelled_ = false;
 };
