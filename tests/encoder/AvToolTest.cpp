@@ -511,9 +511,15 @@ TEST_F(FailureTest, FailuresAreToldInOneLine)
     fixtures::WriteFile(text, "These are not sounds.\n");
     ExpectOneLine(RunAv(Mp3Line(text, "00:00:00", "00:00:01", target)),
                   "The source file \"" + text + "\" is not an audio file that can be read");
-    const std::string video = dir_.file("picture.mkv");
-    ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "testsrc=d=1:s=64x48", "-c:v", "ffv1", video}));
+    // A film in a container that audio files use too (MP4) is opened and found silent;
+    // one in a film-only container (Matroska) is not an audio file at all.
+    const std::string video = dir_.file("picture.mp4");
+    ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "testsrc=d=1:s=64x48", "-c:v", "mpeg4", video}));
     ExpectOneLine(RunAv(Mp3Line(video, "00:00:00", "00:00:01", target)), "The source has no audio");
+    const std::string film = dir_.file("picture.mkv");
+    ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "testsrc=d=1:s=64x48", "-c:v", "ffv1", film}));
+    ExpectOneLine(RunAv(Mp3Line(film, "00:00:00", "00:00:01", target)),
+                  "The source file \"" + film + "\" is not an audio file that can be read");
     const std::string silent = dir_.file("empty.wav");
     ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "anullsrc=r=8000:cl=mono", "-t", "0", silent}));
     ExpectOneLine(RunAv(Mp3Line(silent, "00:00:00", "00:00:01", target)),
