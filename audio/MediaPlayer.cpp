@@ -6,8 +6,12 @@
 
 #include <QAudioDevice>
 #include <QAudioFormat>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QMediaDevices>
+#include <QMetaObject>
+#include <QPointer>
 #include <algorithm>
 #include <atomic>
 #include <limits>
@@ -39,6 +43,14 @@ struct TMediaPlayer::TPlayback {
     int32_t fromMs = 0;
     int32_t toMs = 0;
     int sampleRate = 0;
+};
+
+// One Open's work on its thread: the decoder it made or the text of its failure. The
+// thread only touches this (shared, so that it outlives a player destroyed meanwhile).
+struct TMediaPlayer::TOpenJob {
+    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
+    std::unique_ptr<TAudioDecoder> decoder;
+    std::string error;
 };
 
 TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent)
@@ -76,21 +88,54 @@ QString TMediaPlayer::FileName() const
     return fileName_;
 }
 
-void TMediaPlayer::Open()
+bool TMediaPlayer::Open()
 {
     Close();
-    try {
-        decoder_ = std::make_unique<TAudioDecoder>(QFile::encodeName(fileName_).toStdString());
-    } catch (const TAudioDecoderError& error) {
-        const std::string text = error.what();
-        throw EMCIDeviceError(text.empty() ? "Unknown error code" : text);
-    }
+    auto job = std::make_shared<TOpenJob>();
+    openJob_ = job;
+    const std::string path = QFile::encodeName(fileName_).toStdString();
+    QPointer<TMediaPlayer> self(this);
+    QEventLoop waiting;
+    std::thread opening([job, path, &waiting] {
+        try {
+            job->decoder = std::make_unique<TAudioDecoder>(path, job->cancel);
+        } catch (const TAudioDecoderError& error) {
+            job->error = error.what();
+        } catch (const std::bad_alloc&) {
+            job->error = media::ErrorText(AVERROR(ENOMEM));
+        }
+        // Posted, so the main thread's loop ends even when it has not started yet.
+        QMetaObject::invokeMethod(&waiting, "quit", Qt::QueuedConnection);
+    });
+    // Like the MPEG reader's scan, the wait handles the window's events; without an
+    // application there are none to handle.
+    if (QCoreApplication::instance())
+        waiting.exec();
+    opening.join();
+
+    // Closed, destroyed or overtaken by a later Open while waiting: this open gives way.
+    if (!self || job->cancel->load())
+        return false;
+    openJob_.reset();
+    if (!job->decoder)
+        throw EMCIDeviceError(job->error.empty() ? "Unknown error code" : job->error);
+    decoder_ = std::move(job->decoder);
     lengthMs_ = int32_t(std::clamp<int64_t>(decoder_->DurationMs(), 0, std::numeric_limits<int32_t>::max()));
     positionMs_ = 0;
+    return true;
+}
+
+void TMediaPlayer::CancelOpen()
+{
+    if (!openJob_)
+        return;
+    openJob_->cancel->store(true);
+    openJob_.reset();
 }
 
 void TMediaPlayer::Close()
 {
+    CancelOpen();
     StopPlayback();
     decoder_.reset();
     lengthMs_ = 0;

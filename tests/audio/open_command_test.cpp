@@ -152,20 +152,22 @@ TEST(OpenCommand, LaterOpenDuringASlowScanWins)
     const std::string slow = w.files.file("slow.mp3");
     const std::string wav = w.files.file("tone.wav");
     ASSERT_TRUE(fixtures::MakeTone(wav, 3, 8000, 1));
-    int pumps = 0;
-    TMPEGAudio::SetDefaultMessagePump([&] {
-        ++pumps;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        QApplication::processEvents(QEventLoop::AllEvents);
-        return true;
-    });
     // The player must be able to open the slow file, so a short WAV stands in front of it.
     const std::string wavBytes = fixtures::ReadFile(wav);
     fixtures::WriteFile(slow, wavBytes + std::string(8 << 20, '\xFF'));
+    int pumps = 0;
     bool nestedDone = false;
-    QTimer::singleShot(0, [&] {
-        w.Open(wav);
-        nestedDone = true;
+    // The second open starts once the scan runs (the player has opened the slow file).
+    TMPEGAudio::SetDefaultMessagePump([&] {
+        if (++pumps == 1) {
+            QTimer::singleShot(0, [&] {
+                w.Open(wav);
+                nestedDone = true;
+            });
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        QApplication::processEvents(QEventLoop::AllEvents);
+        return true;
     });
     w.Open(slow);
     EXPECT_TRUE(nestedDone);
@@ -185,14 +187,18 @@ TEST(OpenCommand, ClosingTheWindowDuringAScanEndsItQuietly)
     ASSERT_TRUE(fixtures::MakeTone(wav, 1, 8000, 1));
     const std::string slow = w.files.file("slow.mp3");
     fixtures::WriteFile(slow, fixtures::ReadFile(wav) + std::string(8 << 20, '\xFF'));
-    TMPEGAudio::SetDefaultMessagePump([] {
+    // The window closes once the scan runs (the player has opened the slow file).
+    int pumps = 0;
+    TMPEGAudio::SetDefaultMessagePump([&] {
+        if (++pumps == 1)
+            QTimer::singleShot(0, [&] { w.form->close(); });
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         QApplication::processEvents(QEventLoop::AllEvents);
         return true;
     });
     w.form->show();
-    QTimer::singleShot(0, [&] { w.form->close(); });
     w.Open(slow);
+    EXPECT_GT(pumps, 0);
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
     EXPECT_FALSE(w.form->FRender);
     EXPECT_TRUE(w.form->FSourceFile.isEmpty());
