@@ -2,8 +2,14 @@
 // Sources that must be refused without hanging: lists and playlists named like an MP3
 // that point at a named pipe or at another file, and large files of zeros made sparse so
 // that they cost nothing to create.
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -46,5 +52,38 @@ inline std::vector<ListSource> MakeListSources(const std::string& folder)
     }
     return lists;
 }
+
+// Ends the test program when the guarded code has not finished after a generous time, so
+// that a hang fails the suite instead of stalling it.
+class HangGuard {
+public:
+    explicit HangGuard(int seconds)
+        : watch_([this, seconds] {
+              std::unique_lock<std::mutex> lock(mutex_);
+              if (!finished_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; })) {
+                  std::fprintf(stderr, "HangGuard: still running after %d s\n", seconds);
+                  std::_Exit(3);
+              }
+          })
+    {
+    }
+    ~HangGuard()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        finished_.notify_all();
+        watch_.join();
+    }
+    HangGuard(const HangGuard&) = delete;
+    HangGuard& operator=(const HangGuard&) = delete;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable finished_;
+    bool done_ = false;
+    std::thread watch_;
+};
 
 }  // namespace fixtures
