@@ -3,6 +3,7 @@
 #include "audio/AudioBuffer.h"
 #include "audio/AudioDecoder.h"
 #include "audio/AudioOutput.h"
+#include "media/FileDescriptor.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -10,12 +11,16 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QMediaDevices>
-#include <QMetaObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <limits>
+#include <sys/eventfd.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -95,8 +100,10 @@ bool TMediaPlayer::Open()
     openJob_ = job;
     const std::string path = QFile::encodeName(fileName_).toStdString();
     QPointer<TMediaPlayer> self(this);
-    QEventLoop waiting;
-    std::thread opening([job, path, &waiting] {
+    // The thread tells that it has finished through an event file descriptor rather than
+    // through Qt's event queue, and everything it made is handed over by joining it.
+    const media::FileDescriptor finished(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    std::thread opening([job, path, fd = finished.get()] {
         try {
             job->decoder = std::make_unique<TAudioDecoder>(path, job->cancel);
         } catch (const TAudioDecoderError& error) {
@@ -104,13 +111,23 @@ bool TMediaPlayer::Open()
         } catch (const std::bad_alloc&) {
             job->error = media::ErrorText(AVERROR(ENOMEM));
         }
-        // Posted, so the main thread's loop ends even when it has not started yet.
-        QMetaObject::invokeMethod(&waiting, "quit", Qt::QueuedConnection);
+        const std::uint64_t one = 1;
+        while (fd >= 0 && write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
     });
     // Like the MPEG reader's scan, the wait handles the window's events; without an
-    // application there are none to handle.
-    if (QCoreApplication::instance())
+    // application (or a descriptor to wake it) there are none to handle.
+    if (QCoreApplication::instance() && finished.valid()) {
+        QEventLoop waiting;
+        QSocketNotifier notifier(finished.get(), QSocketNotifier::Read);
+        QObject::connect(&notifier, &QSocketNotifier::activated, &waiting, [&notifier, &waiting] {
+            // Once is enough: the descriptor stays readable, and a later Open's loop may be
+            // running inside this one.
+            notifier.setEnabled(false);
+            waiting.quit();
+        });
         waiting.exec();
+    }
     opening.join();
 
     // Closed, destroyed or overtaken by a later Open while waiting: this open gives way.
