@@ -34,7 +34,10 @@ void TMainForm::btnOpenClick(QObject*)
         return;
     const QString path = answer->path;
     MediaPlayer1->SetFileName(path);
-    MediaPlayer1->Open();
+    // The player opens on a thread of its own and handles events meanwhile; an open broken
+    // off by a later open or the window's close leaves everything as it was.
+    if (!MediaPlayer1->Open())
+        return;
     // The player now holds this file: an earlier open still scanning gives way to it.
     if (scanningReader_)
         scanningReader_->Cancel();

@@ -84,8 +84,10 @@ void TMainForm::btnPlaySelectedClick(QObject*)
 {
     if (!Acts(*this, kSelectionModes))
         return;
-    // Opening the file again also stops any playback.
-    MediaPlayer1->Open();
+    // Opening the file again also stops any playback; an open broken off (the window
+    // closing meanwhile) plays nothing.
+    if (!MediaPlayer1->Open())
+        return;
     MediaPlayer1->SetTimeFormat(TMPTimeFormats::Milliseconds);
     MediaPlayer1->SetStartPos(SecondsToPlayerTime(FRender->BeginSecond()));
     // Up to the end of the end marker's whole second.

@@ -190,7 +190,8 @@ void TMainForm::FormShow(QObject*)
 
 void TMainForm::FormClose(QObject*)
 {
-    // A scan in progress ends at once; its command then changes nothing.
+    // An open or a scan in progress ends at once; its command then changes nothing.
+    MediaPlayer1->CancelOpen();
     if (scanningReader_)
         scanningReader_->Cancel();
     Timer2->stop();

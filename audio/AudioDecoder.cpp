@@ -20,17 +20,29 @@ namespace {
 // on earlier frames (MP3's bit reservoir, overlapping transforms) are settled by then.
 constexpr int64_t kPrerollMs = 100;
 
-std::string ErrorText(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    if (av_strerror(code, text, sizeof text) < 0)
-        return "Unknown error code";
-    return text;
-}
+const char* const kNotRegularFileText = "The file is not a regular file.";
+const char* const kNotAudioFileText = "The file is not an audio file that can be opened.";
+const char* const kCancelledText = "The opening of the file was cancelled.";
 
 [[noreturn]] void Fail(int code)
 {
-    throw TAudioDecoderError(ErrorText(code));
+    throw TAudioDecoderError(media::ErrorText(code));
+}
+
+std::string RefusalText(const media::SourceError& error)
+{
+    switch (error.kind()) {
+    case media::SourceError::Kind::NotRegularFile:
+        return kNotRegularFileText;
+    case media::SourceError::Kind::NotAudioFormat:
+        return kNotAudioFileText;
+    case media::SourceError::Kind::Cancelled:
+        return kCancelledText;
+    case media::SourceError::Kind::CannotOpen:
+    case media::SourceError::Kind::Failed:
+        break;
+    }
+    return media::ErrorText(error.averror());
 }
 
 // Codecs whose every frame (but the last) holds the same number of samples.
@@ -51,11 +63,6 @@ bool HasFixedFrames(AVCodecID codec)
     }
 }
 
-struct SwrDeleter {
-    void operator()(SwrContext* context) const { swr_free(&context); }
-};
-using SwrPtr = std::unique_ptr<SwrContext, SwrDeleter>;
-
 // The layout of a frame or stream; one with an unspecified order gets the usual layout
 // for its channel count.
 AVChannelLayout LayoutOf(const AVChannelLayout& layout)
@@ -70,68 +77,57 @@ AVChannelLayout LayoutOf(const AVChannelLayout& layout)
 
 }  // namespace
 
-TAudioDecoder::TAudioDecoder(const std::string& path)
+TAudioDecoder::TAudioDecoder(const std::string& path, media::CancelFlag cancel) : cancel_(std::move(cancel))
 {
     try {
-        int ret = avformat_open_input(&format_, path.c_str(), nullptr, nullptr);
-        if (ret < 0)
-            Fail(ret);
-        ret = avformat_find_stream_info(format_, nullptr);
-        if (ret < 0)
-            Fail(ret);
-        const AVCodec* codec = nullptr;
-        ret = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
-        if (ret < 0)
-            Fail(ret);
-        streamIndex_ = ret;
-        AVStream* stream = format_->streams[streamIndex_];
-        codec_ = avcodec_alloc_context3(codec);
-        if (!codec_)
-            Fail(AVERROR(ENOMEM));
-        ret = avcodec_parameters_to_context(codec_, stream->codecpar);
-        if (ret < 0)
-            Fail(ret);
-        codec_->pkt_timebase = stream->time_base;
-        ret = avcodec_open2(codec_, codec, nullptr);
-        if (ret < 0)
-            Fail(ret);
-        sourceRate_ = codec_->sample_rate;
-        sourceChannels_ = codec_->ch_layout.nb_channels;
-        if (sourceRate_ <= 0 || sourceChannels_ <= 0)
-            Fail(AVERROR_INVALIDDATA);
-        outputRate_ = sourceRate_;
-        outputChannels_ = sourceChannels_;
-        packet_ = av_packet_alloc();
-        frame_ = av_frame_alloc();
-        if (!packet_ || !frame_)
-            Fail(AVERROR(ENOMEM));
-        streamStart_ = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-        origin_ = FirstFrameTimestamp();
-
-        if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
-            durationMs_ = format_->duration / (AV_TIME_BASE / 1000);
-        else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
-            durationMs_ = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000});
-        else
-            durationMs_ = CountFramesByDecoding() * 1000 / sourceRate_;
-    } catch (...) {
-        Close();
-        throw;
+        file_ = std::make_unique<media::SourceFile>(path);
+        input_ = std::make_unique<media::SourceInput>(*file_, cancel_);
+    } catch (const media::SourceError& error) {
+        throw TAudioDecoderError(RefusalText(error));
+    } catch (const std::bad_alloc&) {
+        Fail(AVERROR(ENOMEM));
     }
+    AVFormatContext* format = input_->get();
+    const AVCodec* codec = nullptr;
+    int ret = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (ret < 0)
+        Fail(ret);
+    streamIndex_ = ret;
+    AVStream* stream = format->streams[streamIndex_];
+    codec_.reset(avcodec_alloc_context3(codec));
+    if (!codec_)
+        Fail(AVERROR(ENOMEM));
+    ret = avcodec_parameters_to_context(codec_.get(), stream->codecpar);
+    if (ret < 0)
+        Fail(ret);
+    codec_->pkt_timebase = stream->time_base;
+    ret = avcodec_open2(codec_.get(), codec, nullptr);
+    if (ret < 0)
+        Fail(ret);
+    sourceRate_ = codec_->sample_rate;
+    sourceChannels_ = codec_->ch_layout.nb_channels;
+    if (sourceRate_ <= 0 || sourceChannels_ <= 0)
+        Fail(AVERROR_INVALIDDATA);
+    outputRate_ = sourceRate_;
+    outputChannels_ = sourceChannels_;
+    packet_.reset(av_packet_alloc());
+    frame_.reset(av_frame_alloc());
+    if (!packet_ || !frame_)
+        Fail(AVERROR(ENOMEM));
+    streamStart_ = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    origin_ = FirstFrameTimestamp();
+
+    if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
+        durationMs_ = format->duration / (AV_TIME_BASE / 1000);
+    else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+        durationMs_ = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000});
+    else
+        durationMs_ = CountFramesByDecoding() * 1000 / sourceRate_;
+    if (cancel_ && cancel_->load())
+        throw TAudioDecoderError(kCancelledText);
 }
 
-TAudioDecoder::~TAudioDecoder()
-{
-    Close();
-}
-
-void TAudioDecoder::Close()
-{
-    av_frame_free(&frame_);
-    av_packet_free(&packet_);
-    avcodec_free_context(&codec_);
-    avformat_close_input(&format_);
-}
+TAudioDecoder::~TAudioDecoder() = default;
 
 void TAudioDecoder::SetOutputFormat(int sampleRate, int channels)
 {
@@ -148,21 +144,21 @@ int64_t TAudioDecoder::MsToSourceFrames(int64_t ms) const
 
 void TAudioDecoder::SeekToSourceFrame(int64_t frame)
 {
-    const AVStream* stream = format_->streams[streamIndex_];
+    const AVStream* stream = input_->get()->streams[streamIndex_];
     const int64_t target = std::max<int64_t>(0, frame);
     const int64_t ts = streamStart_ + av_rescale_q(target, AVRational{1, sourceRate_}, stream->time_base);
-    int ret = av_seek_frame(format_, streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
+    int ret = av_seek_frame(input_->get(), streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
     if (ret < 0)
-        ret = avformat_seek_file(format_, streamIndex_, std::numeric_limits<int64_t>::min(), ts, ts, 0);
+        ret = avformat_seek_file(input_->get(), streamIndex_, std::numeric_limits<int64_t>::min(), ts, ts, 0);
     if (ret < 0 && target > 0) {
         // A stream that cannot seek to a time can usually still start again from the top;
         // the samples ahead of the wanted one are then decoded and dropped.
-        ret = avformat_seek_file(format_, streamIndex_, std::numeric_limits<int64_t>::min(), streamStart_,
+        ret = avformat_seek_file(input_->get(), streamIndex_, std::numeric_limits<int64_t>::min(), streamStart_,
                                  streamStart_, 0);
     }
     if (ret < 0)
         Fail(ret);
-    avcodec_flush_buffers(codec_);
+    avcodec_flush_buffers(codec_.get());
 }
 
 int64_t TAudioDecoder::FirstFrameTimestamp()
@@ -174,17 +170,17 @@ int64_t TAudioDecoder::FirstFrameTimestamp()
     int64_t stamp = AV_NOPTS_VALUE;
     bool ended = false;
     while (stamp == AV_NOPTS_VALUE && !ended) {
-        if (av_read_frame(format_, packet_) < 0) {
-            avcodec_send_packet(codec_, nullptr);
+        if (input_->readPacket(packet_.get()) < 0) {
+            avcodec_send_packet(codec_.get(), nullptr);
             ended = true;
         } else if (packet_->stream_index == streamIndex_) {
-            avcodec_send_packet(codec_, packet_);
+            avcodec_send_packet(codec_.get(), packet_.get());
         }
-        av_packet_unref(packet_);
-        while (avcodec_receive_frame(codec_, frame_) == 0) {
+        av_packet_unref(packet_.get());
+        while (avcodec_receive_frame(codec_.get(), frame_.get()) == 0) {
             if (stamp == AV_NOPTS_VALUE && frame_->nb_samples > 0)
                 stamp = frame_->best_effort_timestamp;
-            av_frame_unref(frame_);
+            av_frame_unref(frame_.get());
         }
     }
     return stamp != AV_NOPTS_VALUE ? stamp : streamStart_;
@@ -192,10 +188,12 @@ int64_t TAudioDecoder::FirstFrameTimestamp()
 
 int64_t TAudioDecoder::CountFramesByDecoding()
 {
+    // Runs while opening: the read bound ends it at junk that yields no packets, and the
+    // cancel flag ends it between any two decoded pieces.
     int64_t frames = 0;
-    DecodeRange(0, std::numeric_limits<int64_t>::max(), [&frames](const int16_t*, size_t count) {
+    DecodeRange(0, std::numeric_limits<int64_t>::max(), [this, &frames](const int16_t*, size_t count) {
         frames += int64_t(count);
-        return true;
+        return !(cancel_ && cancel_->load(std::memory_order_relaxed));
     });
     return frames;
 }
@@ -211,9 +209,9 @@ bool TAudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const TSink& sin
     const int64_t outputLimit = endFrame == kOpenEnd ? kOpenEnd
                                                      : av_rescale_rnd(endFrame - startFrame, outputRate_, sourceRate_,
                                                                       AV_ROUND_UP);
-    const AVRational timeBase = format_->streams[streamIndex_]->time_base;
+    const AVRational timeBase = input_->get()->streams[streamIndex_]->time_base;
 
-    SwrPtr resampler;
+    media::ResamplerPtr resampler;
     AVChannelLayout resamplerLayout{};
     int resamplerFormat = -1;
     int resamplerRate = 0;
@@ -326,9 +324,9 @@ bool TAudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const TSink& sin
     };
 
     auto receiveFrames = [&]() {
-        while (!stopped && !complete && !tooLate && avcodec_receive_frame(codec_, frame_) == 0) {
-            takeFrame(frame_);
-            av_frame_unref(frame_);
+        while (!stopped && !complete && !tooLate && avcodec_receive_frame(codec_.get(), frame_.get()) == 0) {
+            takeFrame(frame_.get());
+            av_frame_unref(frame_.get());
         }
     };
 
@@ -336,18 +334,18 @@ bool TAudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const TSink& sin
         for (;;) {
             SeekToSourceFrame(seekFrame);
             while (!stopped && !complete && !tooLate) {
-                const int ret = av_read_frame(format_, packet_);
+                const int ret = input_->readPacket(packet_.get());
                 if (ret < 0)
                     break;  // the end of the file, or a read error that ends it just the same
                 if (packet_->stream_index == streamIndex_) {
                     // A packet the decoder rejects is damaged data: it is skipped.
-                    avcodec_send_packet(codec_, packet_);
+                    avcodec_send_packet(codec_.get(), packet_.get());
                     receiveFrames();
                 }
-                av_packet_unref(packet_);
+                av_packet_unref(packet_.get());
             }
             if (!stopped && !complete && !tooLate) {
-                avcodec_send_packet(codec_, nullptr);
+                avcodec_send_packet(codec_.get(), nullptr);
                 receiveFrames();
             }
             if (!tooLate)
@@ -359,8 +357,8 @@ bool TAudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const TSink& sin
         }
         flushResampler();
     } catch (...) {
-        av_packet_unref(packet_);
-        av_frame_unref(frame_);
+        av_packet_unref(packet_.get());
+        av_frame_unref(frame_.get());
         av_channel_layout_uninit(&resamplerLayout);
         av_channel_layout_uninit(&outputLayout);
         throw;

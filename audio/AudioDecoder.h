@@ -5,19 +5,23 @@
 // just before its start and drops the decoded samples ahead of the first wanted one, and it
 // stops at the last wanted one, whatever the packet boundaries of the file are.
 //
+// Only a regular file in an audio file format is opened, read through the descriptor
+// opened for it and with bounded reading (media/SourceInput.h); opening may be broken off
+// from another thread through a cancel flag.
+//
 // One thread at a time may use an object; it may move between threads.
+#include "media/FfmpegPtr.h"
+#include "media/SourceInput.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
-struct AVFormatContext;
-struct AVCodecContext;
-struct AVPacket;
-struct AVFrame;
-
-// A file that cannot be opened or has no decodable audio; the text is FFmpeg's own.
+// A file that cannot be opened or has no decodable audio: the text says why, in the
+// user's terms where the file was refused for what it is, else in FFmpeg's own.
 class TAudioDecoderError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -28,8 +32,9 @@ public:
     // Receives decoded frames (channels interleaved samples each); returns false to stop.
     using TSink = std::function<bool(const int16_t* samples, size_t frames)>;
 
-    // Opens the file and its best audio stream; throws TAudioDecoderError.
-    explicit TAudioDecoder(const std::string& path);
+    // Opens the file and its best audio stream; throws TAudioDecoderError. Setting cancel
+    // (from any thread) makes a running open give up with TAudioDecoderError.
+    explicit TAudioDecoder(const std::string& path, media::CancelFlag cancel = nullptr);
     ~TAudioDecoder();
     TAudioDecoder(const TAudioDecoder&) = delete;
     TAudioDecoder& operator=(const TAudioDecoder&) = delete;
@@ -37,7 +42,8 @@ public:
     int SourceSampleRate() const { return sourceRate_; }
     int SourceChannels() const { return sourceChannels_; }
     // The length of the audio in milliseconds: the container's duration, or, where the
-    // container does not tell it, the length found by decoding the whole stream.
+    // container does not tell it, the length found by decoding the whole stream while
+    // opening (bounded like all reading, and broken off by the cancel flag).
     int64_t DurationMs() const { return durationMs_; }
 
     // The PCM format that DecodeRange delivers; the source's format until changed.
@@ -54,15 +60,16 @@ public:
     int64_t MsToSourceFrames(int64_t ms) const;
 
 private:
-    void Close();
     void SeekToSourceFrame(int64_t frame);
     int64_t CountFramesByDecoding();
     int64_t FirstFrameTimestamp();
 
-    AVFormatContext* format_ = nullptr;
-    AVCodecContext* codec_ = nullptr;
-    AVPacket* packet_ = nullptr;
-    AVFrame* frame_ = nullptr;
+    std::unique_ptr<media::SourceFile> file_;
+    std::unique_ptr<media::SourceInput> input_;  // reads file_
+    media::CodecPtr codec_;
+    media::PacketPtr packet_;
+    media::FramePtr frame_;
+    media::CancelFlag cancel_;
     int streamIndex_ = -1;
     int64_t streamStart_ = 0;  // the stream's first time stamp, in its own time base
     int64_t origin_ = 0;       // the time stamp of the first decoded sample: time 0

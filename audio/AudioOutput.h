@@ -66,8 +66,12 @@ public:
     bool Finished() override;
     bool Failed() override;
 
-    // How much audio the sound server is asked to hold ahead, in milliseconds.
-    static constexpr int kDeviceBufferMs = 200;
+    // How much audio the sound server is asked to hold ahead, in milliseconds. The sink is
+    // topped up from this thread's event loop every few tens of milliseconds; what it holds
+    // must outlast the loop being held up on a busy machine, or the sound breaks off and
+    // resumes with a gap. Positions come from what the server has played, so holding more
+    // moves nothing.
+    static constexpr int kDeviceBufferMs = 500;
 
 private:
     QAudioDevice device_;

@@ -3,15 +3,24 @@
 #include "audio/AudioBuffer.h"
 #include "audio/AudioDecoder.h"
 #include "audio/AudioOutput.h"
+#include "media/FileDescriptor.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QMediaDevices>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <limits>
+#include <sys/eventfd.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +48,14 @@ struct TMediaPlayer::TPlayback {
     int32_t fromMs = 0;
     int32_t toMs = 0;
     int sampleRate = 0;
+};
+
+// One Open's work on its thread: the decoder it made or the text of its failure. The
+// thread only touches this (shared, so that it outlives a player destroyed meanwhile).
+struct TMediaPlayer::TOpenJob {
+    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
+    std::unique_ptr<TAudioDecoder> decoder;
+    std::string error;
 };
 
 TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent)
@@ -76,21 +93,66 @@ QString TMediaPlayer::FileName() const
     return fileName_;
 }
 
-void TMediaPlayer::Open()
+bool TMediaPlayer::Open()
 {
     Close();
-    try {
-        decoder_ = std::make_unique<TAudioDecoder>(QFile::encodeName(fileName_).toStdString());
-    } catch (const TAudioDecoderError& error) {
-        const std::string text = error.what();
-        throw EMCIDeviceError(text.empty() ? "Unknown error code" : text);
+    auto job = std::make_shared<TOpenJob>();
+    openJob_ = job;
+    const std::string path = QFile::encodeName(fileName_).toStdString();
+    QPointer<TMediaPlayer> self(this);
+    // The thread tells that it has finished through an event file descriptor rather than
+    // through Qt's event queue, and everything it made is handed over by joining it.
+    const media::FileDescriptor finished(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    std::thread opening([job, path, fd = finished.get()] {
+        try {
+            job->decoder = std::make_unique<TAudioDecoder>(path, job->cancel);
+        } catch (const TAudioDecoderError& error) {
+            job->error = error.what();
+        } catch (const std::bad_alloc&) {
+            job->error = media::ErrorText(AVERROR(ENOMEM));
+        }
+        const std::uint64_t one = 1;
+        while (fd >= 0 && write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    });
+    // Like the MPEG reader's scan, the wait handles the window's events; without an
+    // application (or a descriptor to wake it) there are none to handle.
+    if (QCoreApplication::instance() && finished.valid()) {
+        QEventLoop waiting;
+        QSocketNotifier notifier(finished.get(), QSocketNotifier::Read);
+        QObject::connect(&notifier, &QSocketNotifier::activated, &waiting, [&notifier, &waiting] {
+            // Once is enough: the descriptor stays readable, and a later Open's loop may be
+            // running inside this one.
+            notifier.setEnabled(false);
+            waiting.quit();
+        });
+        waiting.exec();
     }
+    opening.join();
+
+    // Closed, destroyed or overtaken by a later Open while waiting: this open gives way.
+    if (!self || job->cancel->load())
+        return false;
+    openJob_.reset();
+    if (!job->decoder)
+        throw EMCIDeviceError(job->error.empty() ? "Unknown error code" : job->error);
+    decoder_ = std::move(job->decoder);
     lengthMs_ = int32_t(std::clamp<int64_t>(decoder_->DurationMs(), 0, std::numeric_limits<int32_t>::max()));
     positionMs_ = 0;
+    return true;
+}
+
+void TMediaPlayer::CancelOpen()
+{
+    if (!openJob_)
+        return;
+    openJob_->cancel->store(true);
+    openJob_.reset();
 }
 
 void TMediaPlayer::Close()
 {
+    CancelOpen();
     StopPlayback();
     decoder_.reset();
     lengthMs_ = 0;

@@ -51,8 +51,18 @@ public:
     // Closes the open file, if any, then opens FileName(). Raises EMCIDeviceError with the
     // decoder's text for what went wrong (or "Unknown error code"); the player then has no
     // file open. After a successful Open the mode is 1 (stopped) and the position 0.
-    void Open();
-    // Closes the open file, if any; playback stops. Never raises.
+    //
+    // The file is opened and examined on a thread of its own while this call keeps
+    // handling the window's events, so a slow or hostile file never freezes the window.
+    // Those events may close or destroy the player, start another Open or call
+    // CancelOpen: the open is then broken off and Open returns false without raising,
+    // with no file open, and without touching the player again if it was destroyed (the
+    // caller must then not touch it either). Returns true when the file is open.
+    bool Open();
+    // Breaks off an Open that is running (see Open); changes nothing else. Never raises.
+    void CancelOpen();
+    // Closes the open file, if any, and breaks off a running Open; playback stops. Never
+    // raises.
     void Close();
 
     // Only milliseconds exist; never raises, with or without an open file.
@@ -94,6 +104,7 @@ public:
 
 private:
     struct TPlayback;
+    struct TOpenJob;
 
     void RequireOpen() const;
     void StartPlayback(int32_t fromMs, int32_t toMs);
@@ -108,6 +119,7 @@ private:
 
     QString fileName_;
     std::unique_ptr<TAudioDecoder> decoder_;  // set while a file is open
+    std::shared_ptr<TOpenJob> openJob_;       // set while an Open waits for its thread
     int32_t lengthMs_ = 0;
     int32_t positionMs_ = 0;
     int32_t startPos_ = 0;

@@ -6,10 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 extern "C" {
 #include <libavutil/intreadwrite.h>
@@ -35,31 +32,23 @@ std::string CannotRead(const std::string& path, const std::string& why)
     return "Cannot read the source file " + Quoted(path) + ": " + why;
 }
 
-// Checks the source before the FFmpeg libraries see it, for a message in the user's
-// terms and so that a named pipe or device can never block the program.
-void CheckReadable(const std::string& path)
+// The message for a source that media::SourceInput refused. A file that could be opened
+// but not read as media is almost always its content; only a failing disk is told as such.
+std::string OpenFailure(const std::string& path, const media::SourceError& error)
 {
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        throw ToolError(CannotRead(path, std::strerror(errno)));
-    struct stat info;
-    const bool statOk = fstat(fd, &info) == 0;
-    const int statErrno = errno;
-    close(fd);
-    if (!statOk)
-        throw ToolError(CannotRead(path, std::strerror(statErrno)));
-    if (S_ISDIR(info.st_mode))
-        throw ToolError(CannotRead(path, std::strerror(EISDIR)));
-    if (!S_ISREG(info.st_mode))
-        throw ToolError(CannotRead(path, "It is not a regular file"));
-}
-
-// The file was readable (CheckReadable), so a failure to open it as media is almost
-// always its content; only a failing disk or a lack of memory is told as such.
-std::string OpenFailure(const std::string& path, int averror)
-{
-    if (averror == AVERROR(EIO) || averror == AVERROR(ENOMEM))
-        return CannotRead(path, ErrorText(averror));
+    switch (error.kind()) {
+    case media::SourceError::Kind::CannotOpen:
+        return CannotRead(path, ErrorText(error.averror()));
+    case media::SourceError::Kind::NotRegularFile:
+        return CannotRead(path, "It is not a regular file");
+    case media::SourceError::Kind::Failed:
+        if (error.averror() == AVERROR(EIO))
+            return CannotRead(path, ErrorText(error.averror()));
+        break;
+    case media::SourceError::Kind::NotAudioFormat:
+    case media::SourceError::Kind::Cancelled:
+        break;
+    }
     return "The source file " + Quoted(path) + " is not an audio file that can be read";
 }
 
@@ -67,7 +56,11 @@ std::string OpenFailure(const std::string& path, int averror)
 
 AudioSource::AudioSource(const std::string& path) : path_(path)
 {
-    CheckReadable(path_);
+    try {
+        file_ = std::make_unique<media::SourceFile>(path_);
+    } catch (const media::SourceError& error) {
+        throw ToolError(OpenFailure(path_, error));
+    }
     Open();
 }
 
@@ -77,19 +70,14 @@ void AudioSource::Open()
     input_.reset();
     mp3FramePositions_ = false;
 
-    // The "file:" prefix and the protocol list make every byte of the path a file
-    // name: a name such as "pipe:0" or "http://x" must never reach another protocol.
-    AVFormatContext* context = nullptr;
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    int rc = avformat_open_input(&context, ("file:" + path_).c_str(), nullptr, &options);
-    av_dict_free(&options);
-    if (rc < 0)
-        throw ToolError(OpenFailure(path_, rc));
-    input_.reset(context);
-    rc = avformat_find_stream_info(context, nullptr);
-    if (rc < 0)
-        throw ToolError(OpenFailure(path_, rc));
+    // The source is read through the descriptor opened above: the path is never opened
+    // again, so a file swapped in under its name meanwhile is never read.
+    try {
+        input_ = std::make_unique<media::SourceInput>(*file_);
+    } catch (const media::SourceError& error) {
+        throw ToolError(OpenFailure(path_, error));
+    }
+    AVFormatContext* context = input_->get();
 
     streamIndex_ = -1;
     for (unsigned i = 0; i < context->nb_streams; ++i) {
@@ -112,7 +100,7 @@ void AudioSource::Open()
     decoder_.reset(avcodec_alloc_context3(codec));
     if (!decoder_)
         throw std::bad_alloc();
-    rc = avcodec_parameters_to_context(decoder_.get(), stream->codecpar);
+    int rc = avcodec_parameters_to_context(decoder_.get(), stream->codecpar);
     if (rc >= 0) {
         decoder_->pkt_timebase = stream->time_base;
         decoder_->thread_count = 1;
@@ -132,7 +120,7 @@ std::int64_t AudioSource::ReadSelection(const Selection& selection, const Sink& 
     const std::int64_t preRoll = sampleRate_ / kPreRollDivisor;
     if (selection.begin > preRoll) {
         const std::int64_t from = selection.begin - preRoll;
-        const bool mp3 = std::strcmp(input_->iformat->name, "mp3") == 0;
+        const bool mp3 = std::strcmp(input_->get()->iformat->name, "mp3") == 0;
         const Start start = mp3 ? PositionMp3(from) : PositionByTime(from);
         if (start == Start::PastTheEnd) {
             metAudio_ = true;   // frames were there, all before the start
@@ -155,7 +143,7 @@ AudioSource::Start AudioSource::PositionMp3(std::int64_t sample)
     // removes (encoder delay plus the decoder's own, from the LAME tag).
     auto packet = NewPacket();
     for (;;) {
-        if (av_read_frame(input_.get(), packet.get()) < 0)
+        if (input_->readPacket(packet.get()) < 0)
             return Start::Unknown;
         if (packet->stream_index == streamIndex_)
             break;
@@ -171,17 +159,17 @@ AudioSource::Start AudioSource::PositionMp3(std::int64_t sample)
         return Start::Unknown;
 
     const std::int64_t frame = (sample + delay) / header->samples;
-    const MpegFrameSearch search = FindMpegFrame(path_, packet->pos, frame);
+    const MpegFrameSearch search = FindMpegFrame(file_->descriptorPath(), packet->pos, frame);
     if (search.result != MpegFrameSearch::Found)
         return search.result == MpegFrameSearch::PastTheEnd ? Start::PastTheEnd : Start::Unknown;
-    if (av_seek_frame(input_.get(), -1, search.position, AVSEEK_FLAG_BYTE) < 0)
+    if (av_seek_frame(input_->get(), -1, search.position, AVSEEK_FLAG_BYTE) < 0)
         return Start::Unknown;
     avcodec_flush_buffers(decoder_.get());
 
     // Decoding from the start stops where the LAME tag's padding begins; a read that
     // starts midway must stop there too.
     mp3EndSample_ = Selection::kToTheEnd;
-    if (auto tag = ReadLameTag(path_, packet->pos); tag && tag->frames > 0)
+    if (auto tag = ReadLameTag(file_->descriptorPath(), packet->pos); tag && tag->frames > 0)
         mp3EndSample_ = tag->frames * header->samples - tag->endPadding + kMp3DecoderDelay - delay;
 
     mp3FramePositions_ = true;
@@ -201,9 +189,9 @@ AudioSource::Start AudioSource::PositionByTime(std::int64_t sample)
     if (!origin)
         return Start::Unknown;
     timestampOrigin_ = *origin;
-    AVStream* stream = input_->streams[streamIndex_];
+    AVStream* stream = input_->get()->streams[streamIndex_];
     const std::int64_t ts = *origin + av_rescale_q(sample, AVRational{1, sampleRate_}, stream->time_base);
-    if (avformat_seek_file(input_.get(), streamIndex_, INT64_MIN, ts, ts, 0) < 0)
+    if (avformat_seek_file(input_->get(), streamIndex_, INT64_MIN, ts, ts, 0) < 0)
         return Start::Unknown;
     avcodec_flush_buffers(decoder_.get());
     return Start::Found;
@@ -214,7 +202,7 @@ std::optional<std::int64_t> AudioSource::FirstBlockTimestamp()
     auto packet = NewPacket();
     auto block = NewFrame();
     for (;;) {
-        const int rc = av_read_frame(input_.get(), packet.get());
+        const int rc = input_->readPacket(packet.get());
         if (rc < 0)
             return std::nullopt;
         if (packet->stream_index == streamIndex_) {
@@ -239,7 +227,7 @@ std::int64_t AudioSource::Decode(const Selection& wanted, const Sink& sink, bool
     Selection selection = wanted;
     if (mp3FramePositions_)
         selection.end = std::min(selection.end, mp3EndSample_);
-    AVStream* stream = input_->streams[streamIndex_];
+    AVStream* stream = input_->get()->streams[streamIndex_];
     auto packet = NewPacket();
     auto block = NewFrame();
     std::int64_t cursor = 0;         // timeline position of the next decoded sample
@@ -250,7 +238,7 @@ std::int64_t AudioSource::Decode(const Selection& wanted, const Sink& sink, bool
 
     for (;;) {
         if (!draining) {
-            int rc = av_read_frame(input_.get(), packet.get());
+            int rc = input_->readPacket(packet.get());
             if (rc == AVERROR(EAGAIN))
                 continue;
             if (rc == AVERROR_EOF || rc == AVERROR_INVALIDDATA) {

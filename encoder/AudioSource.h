@@ -15,9 +15,11 @@
 // after the start or without a timestamp), the file is decoded from its beginning.
 #include "FfmpegPtr.h"
 #include "Selection.h"
+#include "media/SourceInput.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -25,7 +27,8 @@ namespace av {
 
 class AudioSource {
 public:
-    // Opens the file and its first audio stream (cover art and video are ignored).
+    // Opens the file and its first audio stream (cover art and video are ignored). Only
+    // a regular file in an audio file format is read (see media/SourceInput.h).
     // Throws ToolError when the file cannot be read, holds no audio or cannot be decoded.
     explicit AudioSource(const std::string& path);
 
@@ -56,7 +59,8 @@ private:
                               const Selection& selection, const Sink& sink);
 
     std::string path_;
-    InputPtr input_;
+    std::unique_ptr<media::SourceFile> file_;
+    std::unique_ptr<media::SourceInput> input_;
     CodecPtr decoder_;
     int streamIndex_ = -1;
     int sampleRate_ = 0;

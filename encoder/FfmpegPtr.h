@@ -1,48 +1,18 @@
 #pragma once
-// Owning handles for the FFmpeg objects that av uses, so that every path out of a
-// function (an error thrown as ToolError included) frees them.
-#include <memory>
-#include <string>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/audio_fifo.h>
-#include <libswresample/swresample.h>
-}
+// The owning FFmpeg handles live in media/, shared with the player; av uses them under
+// its own names.
+#include "media/FfmpegPtr.h"
 
 namespace av {
 
-struct InputCloser {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecCloser {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct ResamplerFreer {
-    void operator()(SwrContext* s) const { swr_free(&s); }
-};
-struct FifoFreer {
-    void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
-};
-
-using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecCloser>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
-using FifoPtr = std::unique_ptr<AVAudioFifo, FifoFreer>;
-
-PacketPtr NewPacket();
-FramePtr NewFrame();
-
-// FFmpeg's text for an error code, with a capital first letter for messages.
-std::string ErrorText(int averror);
+using media::CodecPtr;
+using media::ErrorText;
+using media::FifoPtr;
+using media::FramePtr;
+using media::InputPtr;
+using media::NewFrame;
+using media::NewPacket;
+using media::PacketPtr;
+using media::ResamplerPtr;
 
 }  // namespace av

@@ -23,6 +23,7 @@ test_packages=(
 bench_packages=(
   libbenchmark-dev                            # Google Benchmark for bench/
   clang                                       # libFuzzer for fuzz/
+  time                                        # peak memory and wall time of av on hostile sources
 )
 
 wanted=("${build_packages[@]}")

@@ -10,6 +10,7 @@
 #include "platform/ErrorHandler.h"
 #include "platform/LocaleTime.h"
 #include "strip/WaveRender.h"
+#include "support/HostileSources.h"
 #include "support/WindowFixture.h"
 
 using fixtures::WindowFixture;
@@ -152,20 +153,22 @@ TEST(OpenCommand, LaterOpenDuringASlowScanWins)
     const std::string slow = w.files.file("slow.mp3");
     const std::string wav = w.files.file("tone.wav");
     ASSERT_TRUE(fixtures::MakeTone(wav, 3, 8000, 1));
-    int pumps = 0;
-    TMPEGAudio::SetDefaultMessagePump([&] {
-        ++pumps;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        QApplication::processEvents(QEventLoop::AllEvents);
-        return true;
-    });
     // The player must be able to open the slow file, so a short WAV stands in front of it.
     const std::string wavBytes = fixtures::ReadFile(wav);
     fixtures::WriteFile(slow, wavBytes + std::string(8 << 20, '\xFF'));
+    int pumps = 0;
     bool nestedDone = false;
-    QTimer::singleShot(0, [&] {
-        w.Open(wav);
-        nestedDone = true;
+    // The second open starts once the scan runs (the player has opened the slow file).
+    TMPEGAudio::SetDefaultMessagePump([&] {
+        if (++pumps == 1) {
+            QTimer::singleShot(0, [&] {
+                w.Open(wav);
+                nestedDone = true;
+            });
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        QApplication::processEvents(QEventLoop::AllEvents);
+        return true;
     });
     w.Open(slow);
     EXPECT_TRUE(nestedDone);
@@ -185,14 +188,18 @@ TEST(OpenCommand, ClosingTheWindowDuringAScanEndsItQuietly)
     ASSERT_TRUE(fixtures::MakeTone(wav, 1, 8000, 1));
     const std::string slow = w.files.file("slow.mp3");
     fixtures::WriteFile(slow, fixtures::ReadFile(wav) + std::string(8 << 20, '\xFF'));
-    TMPEGAudio::SetDefaultMessagePump([] {
+    // The window closes once the scan runs (the player has opened the slow file).
+    int pumps = 0;
+    TMPEGAudio::SetDefaultMessagePump([&] {
+        if (++pumps == 1)
+            QTimer::singleShot(0, [&] { w.form->close(); });
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         QApplication::processEvents(QEventLoop::AllEvents);
         return true;
     });
     w.form->show();
-    QTimer::singleShot(0, [&] { w.form->close(); });
     w.Open(slow);
+    EXPECT_GT(pumps, 0);
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
     EXPECT_FALSE(w.form->FRender);
     EXPECT_TRUE(w.form->FSourceFile.isEmpty());
@@ -221,4 +228,72 @@ TEST(OpenCommand, AScanEndedByAnErrorLeavesNoReaderBehind)
     EXPECT_EQ(w.form->FSourceFile, QString::fromStdString(wav));
     EXPECT_FALSE(w.form->IsExaminingFile());
     w.form->close();
+}
+
+TEST(OpenCommand, NamedPipeIsRefusedAndTheWindowStillResponds)
+{
+    WindowFixture w;
+    const std::string wav = w.files.file("good.wav");
+    ASSERT_TRUE(fixtures::MakeTone(wav, 2, 8000, 1));
+    w.Open(wav);
+    const std::string pipe = w.files.file("x.mp3");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    w.dialogs.openAnswers.push_back(fixtures::FakeDialogs::Pick(pipe));
+    {
+        fixtures::HangGuard guard(60);
+        RunHandler([&] { w.form->btnOpenClick(w.form->btnOpen); });
+    }
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_EQ(w.dialogs.messages[0].text, "The file is not a regular file.");
+    EXPECT_EQ(w.form->FSourceFile, QString::fromStdString(wav));
+    EXPECT_EQ(w.form->lblFilename->Caption(), "File Name: " + QString::fromStdString(wav));
+    bool answered = false;
+    QTimer::singleShot(0, [&] { answered = true; });
+    EXPECT_TRUE(WindowFixture::WaitFor([&] { return answered; }));
+    w.form->show();
+    EXPECT_TRUE(w.form->close());
+    EXPECT_TRUE(w.form->isHidden());
+}
+
+TEST(OpenCommand, LargeFileOfZerosIsRefusedWhileTheWindowKeepsRunning)
+{
+    WindowFixture w;
+    const std::string zeros = w.files.file("zeros.mp3");
+    ASSERT_TRUE(fixtures::MakeSparseFile(zeros, off_t(1) << 30));
+    bool opening = false;
+    int ticksWhileOpening = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ticksWhileOpening += opening ? 1 : 0; });
+    ticker.start();
+    w.dialogs.openAnswers.push_back(fixtures::FakeDialogs::Pick(zeros));
+    {
+        fixtures::HangGuard guard(60);
+        opening = true;
+        RunHandler([&] { w.form->btnOpenClick(w.form->btnOpen); });
+        opening = false;
+    }
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_EQ(w.dialogs.messages[0].text, "The file is not an audio file that can be opened.");
+    EXPECT_GT(ticksWhileOpening, 0) << "the window's timers ran during the open";
+    EXPECT_TRUE(w.form->FSourceFile.isEmpty());
+    EXPECT_EQ(w.form->MediaPlayer1->Mode(), 0);
+}
+
+TEST(OpenCommand, ClosingTheWindowDuringAnOpenEndsItQuietly)
+{
+    WindowFixture w;
+    const std::string zeros = w.files.file("zeros.mp3");
+    ASSERT_TRUE(fixtures::MakeSparseFile(zeros, off_t(1) << 30));
+    w.form->show();
+    QTimer::singleShot(0, [&] { w.form->close(); });
+    {
+        fixtures::HangGuard guard(60);
+        w.Open(zeros);
+    }
+    EXPECT_TRUE(w.form->isHidden());
+    EXPECT_TRUE(w.dialogs.messages.isEmpty()) << "the broken-off open reports nothing";
+    EXPECT_TRUE(w.form->FSourceFile.isEmpty());
+    EXPECT_EQ(w.form->lblFilename->Caption(), "File Name:");
+    EXPECT_EQ(w.form->MediaPlayer1->Mode(), 0);
 }

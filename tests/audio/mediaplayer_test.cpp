@@ -2,6 +2,9 @@
 // files made with ffmpeg.
 #include "audio/MediaPlayer.h"
 #include "support/Fixtures.h"
+#include "support/HostileSources.h"
+
+#include <QTimer>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -122,6 +125,79 @@ TEST_F(MediaPlayerTest, FailedOpenRaisesTheDecodersTextAndLeavesNoFileOpen)
         player->SetFileName(File(c.file));
         EXPECT_EQ(ErrorOf([&] { player->Open(); }), c.text);
         ExpectRequestsRefusedWithoutFile(*player);
+    }
+}
+
+TEST_F(MediaPlayerTest, HostileSourcesAreRefusedWithAClearTextAndWithoutHanging)
+{
+    fixtures::ScratchDir dir;
+    ASSERT_TRUE(fixtures::MakeTone(dir.file("other.mp3"), 2.0));
+    struct Case {
+        std::string file;
+        std::string text;
+    };
+    std::vector<Case> cases;
+    for (const fixtures::ListSource& list : fixtures::MakeListSources(dir.path()))
+        cases.push_back({list.name, "The file is not an audio file that can be opened."});
+    cases.push_back({"live.mp3", "The file is not a regular file."});  // the lists' named pipe
+    ASSERT_TRUE(fixtures::MakeSparseFile(dir.file("zeros.mp3"), off_t(1) << 30));
+    cases.push_back({"zeros.mp3", "The file is not an audio file that can be opened."});
+    ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "color=c=red:s=16x16", "-frames:v", "1", dir.file("picture.png")}));
+    cases.push_back({"picture.png", "The file is not an audio file that can be opened."});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        auto player = OpenTone();
+        player->SetFileName(QString::fromStdString(dir.file(c.file)));
+        fixtures::HangGuard guard(60);
+        EXPECT_EQ(ErrorOf([&] { player->Open(); }), c.text);
+        ExpectRequestsRefusedWithoutFile(*player);
+    }
+}
+
+TEST_F(MediaPlayerTest, AnOpenIsBrokenOffByCloseCancelDestructionOrALaterOpen)
+{
+    // Each action runs from the event loop that Open keeps running while it waits.
+    enum class Action { Close, CancelOpen, Destroy, LaterOpen };
+    for (const Action action : {Action::Close, Action::CancelOpen, Action::Destroy, Action::LaterOpen}) {
+        SCOPED_TRACE(int(action));
+        auto player = std::make_unique<TMediaPlayer>();
+        TMediaPlayer* const raw = player.get();
+        player->SetFileName(File("tone.wav"));
+        bool acted = false;
+        bool laterOpened = false;
+        QTimer::singleShot(0, [&] {
+            acted = true;
+            switch (action) {
+            case Action::Close: player->Close(); break;
+            case Action::CancelOpen: player->CancelOpen(); break;
+            case Action::Destroy: player.reset(); break;
+            case Action::LaterOpen:
+                player->SetFileName(File("mono8k.wav"));
+                laterOpened = player->Open();
+                break;
+            }
+        });
+        bool opened = true;
+        EXPECT_EQ(ErrorOf([&] { opened = raw->Open(); }), "");
+        EXPECT_TRUE(acted) << "events are handled while the file opens";
+        EXPECT_FALSE(opened);
+        if (action == Action::Destroy) {
+            EXPECT_FALSE(player);
+            continue;
+        }
+        if (action == Action::LaterOpen) {
+            // The later open holds the player: the earlier one left it alone.
+            EXPECT_TRUE(laterOpened);
+            EXPECT_EQ(player->Mode(), TMediaPlayer::ModeStopped);
+            EXPECT_EQ(player->FileName(), File("mono8k.wav"));
+            EXPECT_EQ(player->Length(), 3000);
+            continue;
+        }
+        ExpectRequestsRefusedWithoutFile(*player);
+        // Nothing of the broken-off open lingers: the next one opens as usual.
+        EXPECT_TRUE(player->Open());
+        EXPECT_EQ(player->Length(), 3000);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "OutputChoice.h"
 
 #include "support/Fixtures.h"
+#include "support/HostileSources.h"
 
 #include <gtest/gtest.h>
 
@@ -511,9 +512,15 @@ TEST_F(FailureTest, FailuresAreToldInOneLine)
     fixtures::WriteFile(text, "These are not sounds.\n");
     ExpectOneLine(RunAv(Mp3Line(text, "00:00:00", "00:00:01", target)),
                   "The source file \"" + text + "\" is not an audio file that can be read");
-    const std::string video = dir_.file("picture.mkv");
-    ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "testsrc=d=1:s=64x48", "-c:v", "ffv1", video}));
+    // A film in a container that audio files use too (MP4) is opened and found silent;
+    // one in a film-only container (Matroska) is not an audio file at all.
+    const std::string video = dir_.file("picture.mp4");
+    ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "testsrc=d=1:s=64x48", "-c:v", "mpeg4", video}));
     ExpectOneLine(RunAv(Mp3Line(video, "00:00:00", "00:00:01", target)), "The source has no audio");
+    const std::string film = dir_.file("picture.mkv");
+    ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "testsrc=d=1:s=64x48", "-c:v", "ffv1", film}));
+    ExpectOneLine(RunAv(Mp3Line(film, "00:00:00", "00:00:01", target)),
+                  "The source file \"" + film + "\" is not an audio file that can be read");
     const std::string silent = dir_.file("empty.wav");
     ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "anullsrc=r=8000:cl=mono", "-t", "0", silent}));
     ExpectOneLine(RunAv(Mp3Line(silent, "00:00:00", "00:00:01", target)),
@@ -534,6 +541,62 @@ TEST_F(FailureTest, FailuresAreToldInOneLine)
     ExpectOneLine(RunAv(Mp3Line(broken, "00:00:00", "00:00:01", target)),
                   "Cannot read the source file \"" + dir_.file("two?lines.mp3") + "\": No such file or directory");
     EXPECT_FALSE(fs::exists(target));
+    EXPECT_FALSE(HasTemporaryFiles(dir_.path()));
+}
+
+// --- hostile sources: lists, playlists, files of zeros -----------------------------------
+
+// av run under a limit on its address space (so that gathering a file into memory fails
+// instead of swapping), and killed after a generous time so that a hang fails the test
+// instead of stalling it. Sanitizer builds reserve a vast address space: no limit there.
+ToolResult RunAvGuarded(const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv = {"timeout", "-s", "KILL", "60"};
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    argv.insert(argv.end(), {"prlimit", "--as=" + std::to_string(384 << 20)});
+#endif
+    argv.push_back(AV_TOOL_PATH);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunTool(argv);
+}
+
+class HostileSourceTest : public ::testing::Test {
+protected:
+    fixtures::ScratchDir dir_;
+    const std::string target_ = dir_.file("ring.mp3");
+};
+
+TEST_F(HostileSourceTest, ListsAndPlaylistsAreRefusedWithoutFollowingThem)
+{
+    ASSERT_TRUE(fixtures::MakeTone(dir_.file("other.mp3"), 2, 44100, 1));
+    for (const fixtures::ListSource& list : fixtures::MakeListSources(dir_.path())) {
+        SCOPED_TRACE(list.name + " -> " + list.entry);
+        const std::string source = dir_.file(list.name);
+        ExpectOneLine(RunAvGuarded(Mp3Line(source, "00:00:00", "00:00:01", target_)),
+                      "The source file \"" + source + "\" is not an audio file that can be read");
+        EXPECT_FALSE(fs::exists(target_));
+    }
+}
+
+TEST_F(HostileSourceTest, FilesOfZerosAreRefusedWithinBoundedMemory)
+{
+    const std::string zeros = dir_.file("zeros.mp3");
+    ASSERT_TRUE(fixtures::MakeSparseFile(zeros, off_t(4) << 30));
+    ExpectOneLine(RunAvGuarded(Mp3Line(zeros, "00:00:00", "00:00:01", target_)),
+                  "The source file \"" + zeros + "\" is not an audio file that can be read");
+
+    // Three seconds of MP3 and then a gigabyte of zeros: a start past the audio is told as
+    // such, and a start inside it is cut as from the plain file.
+    const std::string song = dir_.file("song.mp3");
+    ASSERT_TRUE(fixtures::MakeTone(song, 3, 44100, 1));
+    ASSERT_EQ(truncate(song.c_str(), off_t(1) << 30), 0);
+    ExpectOneLine(RunAvGuarded(Mp3Line(song, "00:00:10", "00:00:01", target_)),
+                  "The selection is empty: the start lies beyond the end of the source");
+    const ToolResult r = RunAvGuarded(Mp3Line(song, "00:00:01", "00:00:01", target_));
+    ASSERT_EQ(r.exitCode, 0) << r.standardError;
+    const AudioFile cut = ReadAudio(target_);
+    EXPECT_EQ(cut.codec, "mp3float");
+    EXPECT_NEAR(double(cut.samples.size()) / cut.sampleRate, 1.0, 0.1);
     EXPECT_FALSE(HasTemporaryFiles(dir_.path()));
 }
 

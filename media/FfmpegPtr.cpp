@@ -1,8 +1,8 @@
-#include "FfmpegPtr.h"
+#include "media/FfmpegPtr.h"
 
 #include <new>
 
-namespace av {
+namespace media {
 
 PacketPtr NewPacket()
 {
@@ -30,4 +30,4 @@ std::string ErrorText(int averror)
     return result;
 }
 
-}  // namespace av
+}  // namespace media
