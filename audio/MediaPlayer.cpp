@@ -3,7 +3,7 @@
 #include "audio/AudioBuffer.h"
 #include "audio/AudioDecoder.h"
 #include "audio/AudioOutput.h"
-#include "media/FileDescriptor.h"
+#include "base/UniqueFd.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -102,7 +102,7 @@ bool TMediaPlayer::Open()
     QPointer<TMediaPlayer> self(this);
     // The thread tells that it has finished through an event file descriptor rather than
     // through Qt's event queue, and everything it made is handed over by joining it.
-    const media::FileDescriptor finished(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    const base::UniqueFd finished(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     std::thread opening([job, path, fd = finished.get()] {
         try {
             job->decoder = std::make_unique<TAudioDecoder>(path, job->cancel);

@@ -36,7 +36,7 @@ SourceError::SourceError(Kind kind, int averror)
 SourceFile::SourceFile(const std::string& path) : path_(path)
 {
     // Non-blocking, so that opening a named pipe without a writer returns at once.
-    fd_ = FileDescriptor(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    fd_ = base::UniqueFd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!fd_.valid())
         throw SourceError(SourceError::Kind::CannotOpen, AVERROR(errno));
     struct stat info {};

@@ -14,7 +14,7 @@
 //    (or junk after the audio) ends the reading instead of being gathered up whole.
 //  - A cancel flag, set from any thread, breaks off whatever is being read.
 #include "media/FfmpegPtr.h"
-#include "media/FileDescriptor.h"
+#include "base/UniqueFd.h"
 
 #include <atomic>
 #include <cstdint>
@@ -59,7 +59,7 @@ public:
 
 private:
     std::string path_;
-    FileDescriptor fd_;
+    base::UniqueFd fd_;
     std::int64_t size_ = 0;
 };
 
