@@ -1,7 +1,7 @@
-#include "AudioSource.h"
+#include "encoder/AudioSource.h"
 
-#include "MpegFrames.h"
-#include "ToolError.h"
+#include "encoder/MpegFrames.h"
+#include "encoder/ToolError.h"
 
 #include <algorithm>
 #include <cerrno>

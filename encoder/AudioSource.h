@@ -13,8 +13,8 @@
 //    timestamp places it; later blocks follow it sample by sample.
 // Whenever positioning cannot be trusted (junk in an MP3 stream, a seek that lands
 // after the start or without a timestamp), the file is decoded from its beginning.
-#include "FfmpegPtr.h"
-#include "Selection.h"
+#include "encoder/FfmpegPtr.h"
+#include "encoder/Selection.h"
 #include "media/SourceInput.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "CommandLine.h"
+#include "encoder/CommandLine.h"
 
-#include "TimeText.h"
-#include "ToolError.h"
+#include "encoder/TimeText.h"
+#include "encoder/ToolError.h"
 
 #include <algorithm>
 #include <cctype>

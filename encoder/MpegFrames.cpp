@@ -1,4 +1,4 @@
-#include "MpegFrames.h"
+#include "encoder/MpegFrames.h"
 
 #include "media/MpegHeader.h"
 

@@ -1,4 +1,4 @@
-#include "OutputChoice.h"
+#include "encoder/OutputChoice.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "SampleGuard.h"
+#include "encoder/SampleGuard.h"
 
 #include <cmath>
 #include <cstring>

@@ -4,7 +4,7 @@
 // LAME aborts on them, and the resampler would spread a NaN over its neighbours. So
 // NaN becomes 0 and everything else is clamped to [-1, 1]; integer samples are within
 // their range by their nature.
-#include "FfmpegPtr.h"
+#include "encoder/FfmpegPtr.h"
 
 #include <cstddef>
 #include <cstdint>

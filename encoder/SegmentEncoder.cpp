@@ -1,9 +1,9 @@
-#include "SegmentEncoder.h"
+#include "encoder/SegmentEncoder.h"
 
-#include "OutputChoice.h"
-#include "SampleGuard.h"
-#include "TargetFile.h"
-#include "ToolError.h"
+#include "encoder/OutputChoice.h"
+#include "encoder/SampleGuard.h"
+#include "encoder/TargetFile.h"
+#include "encoder/ToolError.h"
 
 #include <algorithm>
 #include <cerrno>

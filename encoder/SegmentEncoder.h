@@ -3,9 +3,9 @@
 // count and sample format, encodes them (LAME MP3 at a constant bit rate, or OpenCORE
 // AMR narrow-band) and writes the stream into the temporary target file: an MP3 stream
 // with a Xing/LAME header that tells players the exact length, or an AMR file.
-#include "CommandLine.h"
-#include "FfmpegPtr.h"
-#include "SampleGuard.h"
+#include "encoder/CommandLine.h"
+#include "encoder/FfmpegPtr.h"
+#include "encoder/SampleGuard.h"
 
 #include <cstdint>
 #include <memory>

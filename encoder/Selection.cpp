@@ -1,6 +1,6 @@
-#include "Selection.h"
+#include "encoder/Selection.h"
 
-#include "ToolError.h"
+#include "encoder/ToolError.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "TargetCheck.h"
+#include "encoder/TargetCheck.h"
 
-#include "ToolError.h"
+#include "encoder/ToolError.h"
 
 #include "base/FileIdentity.h"
 #include "base/WriteProtection.h"

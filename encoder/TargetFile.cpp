@@ -1,6 +1,6 @@
-#include "TargetFile.h"
+#include "encoder/TargetFile.h"
 
-#include "ToolError.h"
+#include "encoder/ToolError.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "TimeText.h"
+#include "encoder/TimeText.h"
 
 #include <array>
 

@@ -5,13 +5,13 @@
 //
 // Exit status 0 when the target has been written; otherwise 1 and one line on
 // standard error that a window can show to the user.
-#include "AudioSource.h"
-#include "CommandLine.h"
-#include "SegmentEncoder.h"
-#include "Selection.h"
-#include "TargetCheck.h"
-#include "TargetFile.h"
-#include "ToolError.h"
+#include "encoder/AudioSource.h"
+#include "encoder/CommandLine.h"
+#include "encoder/SegmentEncoder.h"
+#include "encoder/Selection.h"
+#include "encoder/TargetCheck.h"
+#include "encoder/TargetFile.h"
+#include "encoder/ToolError.h"
 
 #include <csignal>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // byte-by-byte scan of the same bytes. The file lives in memory (memfd), reached by its
 // /proc/self/fd path.
 #include "audio/MPGTools.h"
-#include "MPGReferenceScan.h"
+#include "support/MPGReferenceScan.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -2,8 +2,8 @@
 // the Xing and ID3v1 rules, failures and the error handler, the message pump and its abort,
 // and files and paths beyond the old 32-bit and 255-character limits.
 #include "audio/MPGTools.h"
-#include "MPGReferenceScan.h"
-#include "MPGTestFiles.h"
+#include "support/MPGReferenceScan.h"
+#include "support/MPGTestFiles.h"
 #include "support/Fixtures.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // container, encoder, channels, sample rate, bit rate or AMR mode, length, where the
 // cut starts (to the sample, with a fixture whose pitch changes every second), and
 // how failures are told and what they leave behind.
-#include "FfmpegPtr.h"
-#include "MpegFrames.h"
-#include "OutputChoice.h"
+#include "encoder/FfmpegPtr.h"
+#include "encoder/MpegFrames.h"
+#include "encoder/OutputChoice.h"
 
 #include "support/Fixtures.h"
 #include "support/HostileSources.h"

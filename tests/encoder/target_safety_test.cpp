@@ -1,9 +1,9 @@
 // What av does to the target and its folder: it never replaces the source or a
 // write-protected file, and no failure, kill or file-size limit leaves a temporary file
 // or a changed target behind.
-#include "AvRun.h"
-#include "TargetFile.h"
-#include "ToolError.h"
+#include "support/AvRun.h"
+#include "encoder/TargetFile.h"
+#include "encoder/ToolError.h"
 
 #include <gtest/gtest.h>
 

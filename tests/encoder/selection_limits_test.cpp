@@ -1,9 +1,9 @@
 // The selection's arithmetic at the extremes: every rate a file can claim (any positive
 // int) and every time the command line accepts.
-#include "AvRun.h"
-#include "Selection.h"
-#include "TimeText.h"
-#include "ToolError.h"
+#include "support/AvRun.h"
+#include "encoder/Selection.h"
+#include "encoder/TimeText.h"
+#include "encoder/ToolError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The parts of av that need no audio: time texts, the command line, the selection,
 // the encoders' allowed values and the MPEG frame headers.
-#include "CommandLine.h"
-#include "MpegFrames.h"
-#include "OutputChoice.h"
-#include "Selection.h"
-#include "TimeText.h"
-#include "ToolError.h"
+#include "encoder/CommandLine.h"
+#include "encoder/MpegFrames.h"
+#include "encoder/OutputChoice.h"
+#include "encoder/Selection.h"
+#include "encoder/TimeText.h"
+#include "encoder/ToolError.h"
 
 #include "support/Fixtures.h"
 

@@ -1,7 +1,7 @@
 // Float and double sources that hold NaN, infinities or values far beyond full scale:
 // the encoders are given finite samples within full scale, and the export succeeds.
-#include "AvRun.h"
-#include "SampleGuard.h"
+#include "support/AvRun.h"
+#include "encoder/SampleGuard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The tool's frame walk on MPEG 2 and 2.5 Layer III files, whose frames hold 576 samples:
 // it must land where FFmpeg's demuxer puts each frame, and read the LAME tag of one and
 // of two channels.
-#include "MpegFrames.h"
+#include "encoder/MpegFrames.h"
 
 #include "support/Fixtures.h"
 
