@@ -53,6 +53,8 @@ public:
     const QFont& Font() const { return font_; }
     TColor FontColor() const { return fontColor_; }
     QPoint PenPos() const { return penPos_; }
+    // How many rendered texts are kept for reuse.
+    qsizetype CachedTexts() const { return glyphCache_.size(); }
 
     void FillRect(int left, int top, int right, int bottom);
     void MoveTo(int x, int y);
