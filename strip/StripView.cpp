@@ -13,7 +13,8 @@ TStripView::TStripView(QWidget* parent) : TImage(parent)
 
 TStripView::~TStripView()
 {
-    SetStrip(nullptr);
+    if (strip_)
+        strip_->OnChange = nullptr;
 }
 
 void TStripView::SetStrip(TWaveRender* strip)
