@@ -84,8 +84,9 @@ bool TMainForm::LoadFileInfo(const QString& path)
     lblChannel->SetCaption(channel);
 
     const int32_t columns = seconds * TWaveRender::ColumnsPerSecond;
+    // The control is as wide as the strip, which sets the scroll range; it draws only
+    // the columns its viewport shows.
     imgWave->resize(columns, imgWave->height());
-    imgWave->ResizeBitmap(columns, imgWave->height());
     FRender->SetWaveWidth(columns);
     return true;
 }

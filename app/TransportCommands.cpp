@@ -2,6 +2,8 @@
 // the markers, the strip click, the cursor timer and the position labels. Each command
 // acts only in its own player modes and otherwise does nothing at all. Nothing clamps a
 // marker or the cursor.
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QString>
 #include <algorithm>
 #include <cstdint>
@@ -23,6 +25,9 @@ constexpr int32_t kModeOpen = TMediaPlayer::ModeOpen;
 
 constexpr int32_t kColumnsPerSecond = TWaveRender::ColumnsPerSecond;
 constexpr int64_t kMillisecondsPerSecond = 1000;
+// Columns left of the cursor when the view catches up with it: two seconds, so that the
+// cursor's triangle shows whole.
+constexpr int32_t kFollowMargin = 2 * kColumnsPerSecond;
 
 using TModes = std::initializer_list<int32_t>;
 // The modes in which each command acts.
@@ -54,6 +59,18 @@ int32_t ColumnPlus(int32_t column, int64_t step)
 {
     return int32_t(std::clamp<int64_t>(int64_t(column) + step, std::numeric_limits<int32_t>::min(),
                                        std::numeric_limits<int32_t>::max()));
+}
+
+// Scrolls the strip's scroll area so that a column that lies outside the columns it shows
+// comes into view near its left edge, leaving the rest of the view for what follows. The
+// scroll bar's value is the first column shown; it keeps the value within its range.
+void KeepColumnInView(QScrollArea& box, int32_t column)
+{
+    QScrollBar& bar = *box.horizontalScrollBar();
+    const int32_t first = bar.value();
+    if (column >= first && int64_t(column) < int64_t(first) + box.viewport()->width())
+        return;
+    bar.setValue(ColumnPlus(column, -kFollowMargin));
 }
 
 QString TimeLabel(const char* prefix, int64_t seconds)
@@ -154,8 +171,10 @@ void TMainForm::Timer2Timer(QObject*)
 {
     if (!FRender || MediaPlayer1->Mode() != kModePlaying)
         return;
-    // The cursor jumps to the column of the last whole second played.
+    // The cursor jumps to the column of the last whole second played, and the view
+    // follows it when it has left the columns shown.
     FRender->SetCursorPos((MediaPlayer1->Position() / int32_t(kMillisecondsPerSecond)) * kColumnsPerSecond);
+    KeepColumnInView(*ScrollBoxWave, FRender->CursorPos());
 }
 
 void TMainForm::ApplicationEvents1Idle(QObject*, bool& Done)

@@ -43,7 +43,11 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     ConnectHandlers();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm()
+{
+    // The strip goes before the controls do; its view lets go of it first.
+    imgWave->SetStrip(nullptr);
+}
 
 TLabel* TMainForm::MakeLabel(const QString& name, const QRect& geometry, const QString& text, bool autoSize)
 {
@@ -110,7 +114,7 @@ void TMainForm::CreateControls()
     ScrollBoxWave->setWidgetResizable(false);
     ScrollBoxWave->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ScrollBoxWave->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    imgWave = new TImage;
+    imgWave = new TStripView;
     imgWave->setObjectName("imgWave");
     imgWave->setGeometry(0, 0, 276, 152);
     ScrollBoxWave->setWidget(imgWave);
@@ -159,7 +163,9 @@ void TMainForm::FormCreate(QObject*)
 {
     // No device is open yet, so this changes nothing; playback sets it again.
     MediaPlayer1->SetTimeFormat(TMPTimeFormats::Milliseconds);
-    FRender = std::make_unique<TWaveRender>(&imgWave->Canvas(), imgWave->width(), imgWave->height());
+    // No canvas: imgWave draws the columns it shows from the renderer in its paint event.
+    FRender = std::make_unique<TWaveRender>(nullptr, imgWave->width(), imgWave->height());
+    imgWave->SetStrip(FRender.get());
     LoadAppInfo();
     IsConverting = false;
     MediaPlayer1->SetTimeFormat(TMPTimeFormats::Milliseconds);
@@ -195,6 +201,7 @@ void TMainForm::FormClose(QObject*)
     if (scanningReader_)
         scanningReader_->Cancel();
     Timer2->stop();
+    imgWave->SetStrip(nullptr);
     FRender.reset();
 }
 

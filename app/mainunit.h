@@ -14,6 +14,7 @@
 #include "export/CutMp3Thread.h"
 #include "platform/ImageControl.h"
 #include "platform/Label.h"
+#include "strip/StripView.h"
 
 class TMediaPlayer;
 class TMPEGAudio;
@@ -55,11 +56,11 @@ public:
     TLabel* lblAbout = nullptr;
     TLabel* lblCurrentPos = nullptr;
     QScrollArea* ScrollBoxWave = nullptr;
-    TImage* imgWave = nullptr;
+    TStripView* imgWave = nullptr;
     TMediaPlayer* MediaPlayer1 = nullptr;
     QTimer* Timer2 = nullptr;
 
-    // The strip renderer; lives from FormCreate until FormClose.
+    // The strip renderer; lives from FormCreate until FormClose. imgWave draws it.
     std::unique_ptr<TWaveRender> FRender;
 
     // The path of the last file opened; the source of an export.

@@ -94,8 +94,9 @@ void TCanvas::Changed()
         OnChange();
 }
 
-void TCanvas::Plot(int x, int y, TColor color, TPenMode mode)
+void TCanvas::Plot(int64_t x64, int y, TColor color, TPenMode mode)
 {
+    const int64_t x = x64 - originColumn_;
     if (x < 0 || y < 0 || x >= width_ || y >= height_)
         return;
     std::uint32_t* pixel = Row(y) + x;
@@ -105,8 +106,9 @@ void TCanvas::Plot(int x, int y, TColor color, TPenMode mode)
         *pixel = ToPixel(color);
 }
 
-void TCanvas::VerticalRun(int x, int64_t top64, int64_t bottom64, TColor color, TPenMode mode)
+void TCanvas::VerticalRun(int64_t x64, int64_t top64, int64_t bottom64, TColor color, TPenMode mode)
 {
+    const int64_t x = x64 - originColumn_;
     if (x < 0 || x >= width_)
         return;
     const int top = int(std::max<int64_t>(top64, 0));
@@ -130,8 +132,8 @@ void TCanvas::HorizontalRun(int y, int64_t left64, int64_t right64, TColor color
 {
     if (y < 0 || y >= height_)
         return;
-    const int left = int(std::max<int64_t>(left64, 0));
-    const int right = int(std::min<int64_t>(right64, width_));
+    const int left = int(std::max<int64_t>(left64 - originColumn_, 0));
+    const int right = int(std::min<int64_t>(right64 - originColumn_, width_));
     if (left >= right)
         return;
     std::uint32_t* row = Row(y);
@@ -169,8 +171,7 @@ void TCanvas::Segment(QPoint from, QPoint to)
     const int64_t sx = x < to.x() ? 1 : -1, sy = y < to.y() ? 1 : -1;
     int64_t error = dx + dy;
     while (x != to.x() || y != to.y()) {
-        if (x >= 0 && y >= 0 && x < width_ && y < height_)
-            Plot(int(x), int(y), penColor_, penMode_);
+        Plot(x, int(y), penColor_, penMode_);   // clipped there, as y stays in the int range
         const int64_t twice = 2 * error;
         if (twice >= dy) {
             error += dy;
@@ -228,6 +229,8 @@ const QImage& TCanvas::Glyphs(const QString& text)
     auto found = glyphCache_.find(text);
     if (found != glyphCache_.end())
         return *found;
+    if (glyphCache_.size() >= kMaxCachedTexts)
+        glyphCache_.clear();
     const QFontMetrics metrics(font_);
     QImage glyphs(std::max(1, metrics.horizontalAdvance(text)), std::max(1, metrics.height()),
                   QImage::Format_ARGB32);
@@ -247,14 +250,16 @@ void TCanvas::TextOut(int x, int y, const QString& text)
     const QImage& glyphs = Glyphs(text);
     const std::uint32_t pixel = ToPixel(fontColor_);
     // Only the part of the text that lies on the bitmap is copied.
-    const int firstColumn = std::max(0, -x), endColumn = std::min(glyphs.width(), width_ - x);
+    const int64_t left = int64_t(x) - originColumn_;
+    const int firstColumn = int(std::clamp<int64_t>(-left, 0, glyphs.width()));
+    const int endColumn = int(std::clamp<int64_t>(width_ - left, 0, glyphs.width()));
     const int firstRow = std::max(0, -y), endRow = std::min(glyphs.height(), height_ - y);
     for (int gy = firstRow; gy < endRow; ++gy) {
         const auto* source = reinterpret_cast<const std::uint32_t*>(glyphs.constScanLine(gy));
         std::uint32_t* target = Row(y + gy);
         for (int gx = firstColumn; gx < endColumn; ++gx)
             if (qAlpha(source[gx]) >= 128)
-                target[x + gx] = pixel;
+                target[left + gx] = pixel;
     }
     Changed();
 }

@@ -10,7 +10,10 @@
 //  - the pen mode is Copy or Xor (the pen colour combined with the pixels beneath).
 // Nothing is anti-aliased. Colours are 0x00BBGGRR values, red in the low byte.
 // Drawing writes the bitmap's pixels directly, so that a strip of many thousand
-// columns is redrawn quickly.
+// columns is redrawn quickly. An origin column lets a drawing made in the coordinates of
+// something much wider than the bitmap (the whole strip) land on the bitmap with only the
+// columns that lie on it drawn: the shapes are worked out in the drawing's coordinates
+// and only the pixels are moved, so each pixel comes out as it would on a wide bitmap.
 #include <QColor>
 #include <QFont>
 #include <QHash>
@@ -35,6 +38,11 @@ public:
     void SetBitmap(QImage* bitmap);
     QImage* Bitmap() const { return bitmap_; }
 
+    // The drawing's column that lands on the bitmap's left edge (0 unless set): drawing at
+    // column x writes the bitmap's column x - origin.
+    void SetOriginColumn(int column) { originColumn_ = column; }
+    int OriginColumn() const { return originColumn_; }
+
     void SetPenColor(TColor color) { penColor_ = color; }
     TColor PenColor() const { return penColor_; }
     void SetPenMode(TPenMode mode) { penMode_ = mode; }
@@ -45,6 +53,8 @@ public:
     const QFont& Font() const { return font_; }
     TColor FontColor() const { return fontColor_; }
     QPoint PenPos() const { return penPos_; }
+    // How many rendered texts are kept for reuse.
+    qsizetype CachedTexts() const { return glyphCache_.size(); }
 
     void FillRect(int left, int top, int right, int bottom);
     void MoveTo(int x, int y);
@@ -64,9 +74,10 @@ private:
     bool Ready();
     std::uint32_t* Row(int y);
     void Changed();
-    void Plot(int x, int y, TColor color, TPenMode mode);
-    void VerticalRun(int x, int64_t top, int64_t bottom, TColor color, TPenMode mode);   // bottom excluded
-    void HorizontalRun(int y, int64_t left, int64_t right, TColor color);               // right excluded
+    // These three take the drawing's columns and move them by the origin.
+    void Plot(int64_t x, int y, TColor color, TPenMode mode);
+    void VerticalRun(int64_t x, int64_t top, int64_t bottom, TColor color, TPenMode mode);   // bottom excluded
+    void HorizontalRun(int y, int64_t left, int64_t right, TColor color);                   // right excluded
     void Segment(QPoint from, QPoint to);   // the pen's line, end point excluded
     const QImage& Glyphs(const QString& text);
 
@@ -75,6 +86,7 @@ private:
     qsizetype stride_ = 0;              // in pixels
     int width_ = 0;
     int height_ = 0;
+    int originColumn_ = 0;
     int updateDepth_ = 0;
     bool changedInUpdate_ = false;
     TColor penColor_ = 0x000000;
@@ -83,8 +95,11 @@ private:
     QFont font_;
     TColor fontColor_ = 0x000000;
     QPoint penPos_;
-    // Rendered texts in the current font and colour; the ruler repeats a few short texts.
+    // Rendered texts in the current font and colour. The ruler shows a few dozen numbers
+    // at a time, each of them again at every redraw; the cache is emptied when it grows
+    // past a bound, so that a long strip scrolled end to end does not fill it.
     QHash<QString, QImage> glyphCache_;
+    static constexpr qsizetype kMaxCachedTexts = 256;
 };
 
 QColor ToQColor(TColor color);

@@ -18,7 +18,6 @@ constexpr int32_t kMarkerRows = 8;         // the triangles at the bottom
 constexpr int32_t kRulerAndMarkerRows = 24;
 constexpr int32_t kCursorTriangleRows = 8;
 constexpr int32_t kCursorTriangleHalfWidth = 5;
-constexpr int32_t kColumnsPerLabel = 25;   // a number every five seconds
 
 // The walk.
 constexpr int32_t kWaveStart = 50;
@@ -47,7 +46,7 @@ void TWaveRender::SetWaveWidth(int32_t columns)
     FWaveWidth = columns;
     FStripWidth = columns;
     GenerateWave();
-    Paint();
+    Changed();
 }
 
 void TWaveRender::GenerateWave()
@@ -68,34 +67,107 @@ void TWaveRender::GenerateWave()
     }
 }
 
+void TWaveRender::SetWaveHeights(std::vector<int32_t> heights)
+{
+    FWave = std::move(heights);
+    Changed();
+}
+
+void TWaveRender::Changed()
+{
+    if (FStripCanvas)
+        Paint();
+    if (OnChange)
+        OnChange();
+}
+
 void TWaveRender::Paint()
 {
-    TCanvas& canvas = *FStripCanvas;
+    if (!FStripCanvas)
+        return;
+    const int previousOrigin = FStripCanvas->OriginColumn();
+    FStripCanvas->SetOriginColumn(0);
+    DrawColumns(*FStripCanvas, 0, std::numeric_limits<int32_t>::max());
+    FStripCanvas->SetOriginColumn(previousOrigin);
+}
+
+void TWaveRender::PaintColumns(TCanvas& canvas, int32_t firstColumn, int32_t count)
+{
+    if (count <= 0)
+        return;
+    const int previousOrigin = canvas.OriginColumn();
+    canvas.SetOriginColumn(firstColumn);
+    DrawColumns(canvas, firstColumn, int64_t(firstColumn) + count);
+    canvas.SetOriginColumn(previousOrigin);
+}
+
+const TRulerNumbers& TWaveRender::Numbers(const QFont& font)
+{
+    if (!FNumbers || FNumbers->Font() != font)
+        FNumbers.emplace(font);
+    return *FNumbers;
+}
+
+void TWaveRender::DrawRuler(TCanvas& canvas, int64_t first, int64_t end)
+{
+    canvas.SetPenColor(RulerColor);
+    // The line runs from column 0 to the last column, leaving out its end point as every
+    // line does; with no columns it runs from 0 to -1 and so still covers column 0.
+    int64_t lineLeft = 0, lineRight = int64_t(FWaveWidth) - 1;   // right excluded
+    if (lineRight < 0) {
+        lineLeft = int64_t(FWaveWidth);
+        lineRight = 1;
+    }
+    lineLeft = std::max(lineLeft, first);
+    lineRight = std::min(lineRight, end);
+    if (lineLeft < lineRight) {
+        canvas.MoveTo(int(lineLeft), kRulerLineRow);
+        canvas.LineTo(int(lineRight), kRulerLineRow);
+    }
+
+    canvas.SetFont(canvas.Font(), RulerColor);
+    if (FWaveWidth >= 1)
+        canvas.TextOut(0, 0, QStringLiteral("(S)"));
+
+    // A tick every second.
+    const int64_t tickEnd = std::min<int64_t>(FWaveWidth, end);
+    int64_t tick = std::max<int64_t>(first, 0);
+    tick += (ColumnsPerSecond - 1 - tick % ColumnsPerSecond) % ColumnsPerSecond;   // the next column i with (i + 1) % 5 == 0
+    for (; tick < tickEnd; tick += ColumnsPerSecond) {
+        canvas.MoveTo(int(tick), kTickTopRow);
+        canvas.LineTo(int(tick), kTickEndRow);
+    }
+
+    // A number every five seconds where it fits, its left edge on its tick. Numbers that
+    // start left of the first column may still reach into it.
+    const TRulerNumbers& numbers = Numbers(canvas.Font());
+    constexpr int64_t perLabel = TRulerNumbers::kColumnsPerLabel;
+    const int64_t labelEnd = std::min<int64_t>(FWaveWidth, end);
+    for (int64_t label = std::max<int64_t>(1, (first - numbers.WidestNumber()) / perLabel);
+         label * perLabel - 1 < labelEnd; ++label) {
+        const int64_t column = label * perLabel - 1;
+        const QString text = QString::number(label * perLabel / ColumnsPerSecond);
+        const int digits = int(text.size());
+        if (!numbers.Shows(label, digits) || column + numbers.Width(digits + 1) < first)
+            continue;
+        canvas.TextOut(int(column), 0, text);
+    }
+}
+
+void TWaveRender::DrawColumns(TCanvas& canvas, int64_t first, int64_t end)
+{
     const int32_t half = (FStripHeight - kRulerAndMarkerRows) / 2;
     const int32_t markerTop = FStripHeight - kMarkerRows;
     canvas.BeginUpdate();
     canvas.SetPenMode(TPenMode::Copy);
 
-    // Background.
+    // Background; the canvas keeps only what lies on its bitmap, so the parts drawn whole
+    // here cost only the columns they cover there.
     canvas.SetBrushColor(FBackColor);
     canvas.FillRect(0, 0, FStripWidth, FStripHeight);
 
     // Ruler: line, label, a tick every second and a number every five seconds.
-    canvas.SetPenColor(RulerColor);
-    canvas.MoveTo(0, kRulerLineRow);
-    canvas.LineTo(FWaveWidth - 1, kRulerLineRow);
-    canvas.SetFont(canvas.Font(), RulerColor);
-    if (FWaveWidth >= 1)
-        canvas.TextOut(0, 0, QStringLiteral("(S)"));
-    for (int32_t i = 0; i < FWaveWidth; ++i) {
-        const int32_t n = i + 1;
-        if (n % ColumnsPerSecond == 0) {
-            canvas.MoveTo(i, kTickTopRow);
-            canvas.LineTo(i, kTickEndRow);
-        }
-        if (n % kColumnsPerLabel == 0)
-            canvas.TextOut(i, 0, QString::number(n / ColumnsPerSecond));
-    }
+    DrawRuler(canvas, first, end);
 
     // Selection band.
     canvas.SetBrushColor(FSelColor);
@@ -108,21 +180,21 @@ void TWaveRender::Paint()
     canvas.SetPenColor(FBeginColor);
     canvas.Polygon(begin, 3);
     // End marker: its mirror image, right of the end column.
-    const QPoint end[] = {
+    const QPoint end_[] = {
         {FEndPos, markerTop}, {Pin(int64_t(FEndPos) + kMarkerRows), FStripHeight}, {FEndPos, FStripHeight}};
     canvas.SetBrushColor(FEndColor);
     canvas.SetPenColor(FEndColor);
-    canvas.Polygon(end, 3);
+    canvas.Polygon(end_, 3);
 
     // Wave: selected bars in XOR over the band, the others copied over the background.
     canvas.SetPenColor(FWaveColor);
-    const int32_t bars = std::min<int64_t>(FStripWidth, int64_t(FWave.size()));
+    const int64_t bars = std::min<int64_t>(FStripWidth, int64_t(FWave.size()));
     const int32_t selLeft = SelLeft(), selRight = SelRight();
-    for (int32_t j = 0; j < bars; ++j) {
+    for (int64_t j = std::max<int64_t>(first, 0); j < std::min(bars, end); ++j) {
         const int32_t height = FWave[std::size_t(j)];
         canvas.SetPenMode(j >= selLeft && j <= selRight ? TPenMode::Xor : TPenMode::Copy);
-        canvas.MoveTo(j, half - height + kBandTopRow);
-        canvas.LineTo(j, half + height + kBandTopRow);
+        canvas.MoveTo(int(j), half - height + kBandTopRow);
+        canvas.LineTo(int(j), half + height + kBandTopRow);
     }
     canvas.SetPenMode(TPenMode::Copy);
 
@@ -141,19 +213,19 @@ void TWaveRender::Paint()
 void TWaveRender::SetCursorPos(int32_t column)
 {
     FCursorPos = column;
-    Paint();
+    Changed();
 }
 
 void TWaveRender::SetBeginPos(int32_t column)
 {
     FBeginPos = column;
-    Paint();
+    Changed();
 }
 
 void TWaveRender::SetEndPos(int32_t column)
 {
     FEndPos = column;
-    Paint();
+    Changed();
 }
 
 int32_t TWaveRender::SelLeft() const

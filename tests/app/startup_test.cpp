@@ -154,11 +154,15 @@ TEST_F(StartupTest, StripRendererLivesFromCreateToClose)
     TMainForm form;
     ASSERT_TRUE(form.FRender);
     EXPECT_EQ(form.FRender->CursorPos(), 20);
-    EXPECT_EQ(form.imgWave->Picture().Width(), 276);
-    EXPECT_EQ(form.imgWave->Picture().Height(), 152);
+    // The strip is drawn by its control, which is as large as the strip.
+    EXPECT_EQ(form.imgWave->Strip(), form.FRender.get());
+    EXPECT_EQ(form.FRender->StripWidth(), 276);
+    EXPECT_EQ(form.FRender->StripHeight(), 152);
+    EXPECT_EQ(form.imgWave->size(), QSize(276, 152));
     form.show();
     form.close();
     EXPECT_FALSE(form.FRender);
+    EXPECT_EQ(form.imgWave->Strip(), nullptr);
     // Handlers that come after the close find no renderer and do nothing.
     form.btnMarkStartClick(&form);
     bool done = false;

@@ -2,6 +2,8 @@
 // output.
 #include <gtest/gtest.h>
 
+#include <QScrollBar>
+
 #include "strip/WaveRender.h"
 #include "support/WindowFixture.h"
 
@@ -181,4 +183,54 @@ TEST_F(TransportTest, StripClickMovesTheCursorAndResumesPlayback)
     w.form->imgWaveMouseUp(w.form->imgWave, Qt::LeftButton, {}, -30, 10);
     EXPECT_EQ(Strip().CursorPos(), -29);
     w.form->MouseEffectImage1Click(w.form.get());
+}
+
+TEST(Transport, TheViewFollowsThePlayingCursor)
+{
+    // Ten minutes: 3000 columns, far wider than the strip's viewport.
+    WindowFixture w;
+    const std::string file = w.files.file("long.wav");
+    ASSERT_TRUE(fixtures::MakeTone(file, 600, 8000, 1));
+    w.form->show();
+    w.Open(file);
+    TWaveRender& strip = *w.form->FRender;
+    QScrollBar& bar = *w.form->ScrollBoxWave->horizontalScrollBar();
+    const int viewport = w.form->ScrollBoxWave->viewport()->width();
+    ASSERT_EQ(bar.maximum(), 3000 - viewport);
+
+    struct Case {
+        int scroll;   // where the view stands when playback starts
+        int cursor;   // where playback starts, on a whole second
+        bool follows;
+    };
+    const Case cases[] = {
+        {0, 50, false},       // in view: the view stays
+        {0, 1000, true},      // right of the view
+        {2000, 100, true},    // left of the view
+        {0, 2990, true},      // near the end: as far as the view goes
+        {1500, 1500, false},  // on the view's first column
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cursor);
+        bar.setValue(c.scroll);
+        strip.SetCursorPos(c.cursor);
+        w.form->btnPlayClick(w.form.get());
+        ASSERT_EQ(w.form->MediaPlayer1->Mode(), 2);
+        w.form->Timer2Timer(w.form->Timer2);
+        const int cursor = strip.CursorPos();
+        EXPECT_GE(cursor, c.cursor);
+        EXPECT_LE(cursor, c.cursor + 5);
+        // The cursor stands in view, two seconds from the left edge when the view moved.
+        EXPECT_EQ(bar.value(), c.follows ? std::min(cursor - 10, bar.maximum()) : c.scroll);
+        ASSERT_GE(cursor, bar.value());
+        ASSERT_LT(cursor, bar.value() + viewport);
+        QApplication::processEvents();
+        EXPECT_EQ(w.form->imgWave->VisibleImage().pixel(cursor - bar.value(), 50), 0xFFA6CAF0u) << "the cursor's line";
+        w.form->MouseEffectImage1Click(w.form.get());
+    }
+    // Stopped: the timer moves neither the cursor nor the view.
+    bar.setValue(0);
+    strip.SetCursorPos(1000);
+    w.form->Timer2Timer(w.form->Timer2);
+    EXPECT_EQ(bar.value(), 0);
 }

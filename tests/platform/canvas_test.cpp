@@ -159,3 +159,68 @@ TEST(Canvas, TextCutAtTheBitmapsEdges)
         }
     }
 }
+
+TEST(Canvas, OriginMovesEveryPixelByWholeColumns)
+{
+    // The same drawing on a wide bitmap and, through an origin, on a narrow one that shows
+    // a stretch of it: each pixel of the stretch is the wide bitmap's pixel at that column.
+    const auto draw = [](TCanvas& canvas, int at) {
+        canvas.SetBrushColor(0x00FF00);
+        canvas.FillRect(at + 2, 1, at + 15, 9);
+        canvas.SetPenColor(0x0000FF);
+        canvas.MoveTo(at + 1, 0);
+        canvas.LineTo(at + 18, 17);   // slanted
+        canvas.MoveTo(at + 9, 2);
+        canvas.LineTo(at + 9, 19);    // vertical
+        canvas.SetPenMode(TPenMode::Xor);
+        canvas.MoveTo(at + 4, 5);
+        canvas.LineTo(at + 4, 14);
+        canvas.SetPenMode(TPenMode::Copy);
+        const QPoint triangle[] = {{at + 11, 12}, {at + 19, 19}, {at + 11, 19}};
+        canvas.SetBrushColor(0x00FFFF);
+        canvas.Polygon(triangle, 3);
+        canvas.SetFont(QFont("DejaVu Sans", 8), 0xFFFFFF);
+        canvas.TextOut(at + 3, 6, "88");
+    };
+    Surface wide;
+    draw(wide.canvas, 0);
+    struct Case {
+        int origin;   // the wide bitmap's column shown at the narrow one's left edge
+        int width;
+    };
+    for (const Case c : {Case{0, 20}, Case{5, 7}, Case{-3, 10}, Case{13, 7}, Case{19, 1}}) {
+        SCOPED_TRACE(c.origin);
+        // The drawing is placed far out, so that the shapes are worked out at large columns.
+        for (const int at : {0, 2000000000, -2000000000}) {
+            QImage narrow(c.width, 20, QImage::Format_RGB32);
+            narrow.fill(kBack);
+            TCanvas canvas(&narrow);
+            canvas.SetOriginColumn(at + c.origin);
+            draw(canvas, at);
+            for (int y = 0; y < 20; ++y)
+                for (int x = 0; x < c.width; ++x) {
+                    const int column = c.origin + x;
+                    const QRgb expected = column >= 0 && column < 20 ? wide.At(column, y) : kBack;
+                    ASSERT_EQ(narrow.pixel(x, y), expected) << at << ": " << x << "," << y;
+                }
+        }
+    }
+}
+
+TEST(Canvas, RenderedTextsKeptAreBounded)
+{
+    // A long strip scrolled end to end writes thousands of different numbers.
+    Surface s;
+    s.canvas.SetFont(QFont("DejaVu Sans", 8), 0xFFFFFF);
+    for (int n = 0; n < 3000; ++n)
+        s.canvas.TextOut(0, 0, QString::number(n));
+    EXPECT_GT(s.canvas.CachedTexts(), 0);
+    EXPECT_LE(s.canvas.CachedTexts(), 256);
+    // A text drawn after the cache was emptied still comes out the same.
+    Surface fresh;
+    fresh.canvas.SetFont(QFont("DejaVu Sans", 8), 0xFFFFFF);
+    fresh.canvas.TextOut(3, 3, "2999");
+    s.image.fill(kBack);
+    s.canvas.TextOut(3, 3, "2999");
+    EXPECT_EQ(s.image, fresh.image);
+}

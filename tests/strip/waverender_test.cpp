@@ -1,6 +1,7 @@
 // The strip renderer, checked pixel by pixel on a bitmap of the strip's designed height.
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QImage>
 #include <limits>
 
@@ -258,4 +259,133 @@ TEST(WaveRender, ColumnsAtTheEndsOfTheRangeDrawOffTheCanvas)
         EXPECT_FALSE(strip.ColumnHas(10, 0, kHeight, kSkyBlue));
         EXPECT_FALSE(strip.ColumnHas(10, 144, kHeight, kYellow));
     }
+}
+
+namespace {
+
+struct StretchCase {
+    int width;           // the strip's columns
+    int first, count;    // the stretch drawn
+    int begin, end, cursor;
+};
+
+// Draws the stretch on its own bitmap (filled with another colour than the whole strip's,
+// so that a pixel left undrawn shows) and compares it with the whole strip's pixels.
+void ExpectStretchAsWhole(const StretchCase& c)
+{
+    SCOPED_TRACE(testing::Message() << "width " << c.width << ", columns " << c.first << " + " << c.count << ", markers "
+                                    << c.begin << ".." << c.end << ", cursor " << c.cursor);
+    QImage whole(c.width, kHeight, QImage::Format_RGB32);
+    whole.fill(0xFF123456);
+    TCanvas wholeCanvas(&whole);
+    ResetStripRandomForTesting();
+    TWaveRender render(&wholeCanvas, c.width, kHeight);
+    render.SetWaveWidth(c.width);
+    render.SetBeginPos(c.begin);
+    render.SetEndPos(c.end);
+    render.SetCursorPos(c.cursor);
+
+    QImage stretch(c.count, kHeight, QImage::Format_RGB32);
+    stretch.fill(0xFF654321);
+    TCanvas stretchCanvas(&stretch);
+    render.PaintColumns(stretchCanvas, c.first, c.count);
+    int differences = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < c.count; ++x)
+            if (stretch.pixel(x, y) != whole.pixel(c.first + x, y) && ++differences <= 5)
+                ADD_FAILURE() << "column " << c.first + x << ", row " << y;
+    EXPECT_EQ(differences, 0);
+}
+
+}  // namespace
+
+TEST(WaveRender, StretchOfColumnsDrawnAsTheWholeStripDrawsThem)
+{
+    const StretchCase cases[] = {
+        {300, 0, 300, 100, 150, 20},            // the whole strip
+        {300, 95, 60, 100, 150, 20},            // band and both triangles inside
+        {300, 97, 10, 100, 150, 20},            // begin triangle cut by the left edge
+        {300, 16, 9, 100, 150, 20},             // cursor triangle cut on both sides
+        {300, 146, 8, 100, 150, 152},           // end triangle and cursor, XOR bars at the band's end
+        {300, 0, 1, -7, 20, 0},                 // one column, band from a negative begin
+        {300, 299, 1, 250, 299, 299},           // the last column alone
+        {6000, 4990, 370, 4000, 5100, 5005},    // numbers around 1000 s, one hanging in from the left
+        {6000, 5010, 370, 5200, 5020, 5012},    // starts inside a number; markers reversed
+        {6000, 5630, 370, 5700, 5990, 5999},    // the end of the strip
+        {50500, 49700, 370, 49800, 50600, 50100},   // five-digit numbers, the end marker beyond the strip
+        {50500, 25123, 361, 25000, 26000, 25300},   // the middle, an odd first column
+    };
+    for (const StretchCase& c : cases)
+        ExpectStretchAsWhole(c);
+}
+
+TEST(WaveRender, RulerNumbersStayReadableOnLongStrips)
+{
+    // 1100 seconds with the cursor off the ruler. Each number shown must come out exactly as
+    // the text alone: no other number or tick runs into it.
+    constexpr int kColumns = 5500;
+    Strip strip(kColumns);
+    strip.render.SetCursorPos(-100);
+    strip.render.SetWaveWidth(kColumns);
+    const QFont font = strip.canvas.Font();
+    ASSERT_GT(QFontMetrics(font).horizontalAdvance("1000"), 24) << "four digits do not fit in five seconds";
+    ASSERT_LE(QFontMetrics(font).horizontalAdvance("995"), 24) << "three digits fit in five seconds";
+
+    const auto shownAlone = [&](int second) {
+        const QString text = QString::number(second);
+        const int column = second * 5 - 1;
+        QImage alone(QFontMetrics(font).horizontalAdvance(text), 11, QImage::Format_RGB32);
+        alone.fill(kBlack);
+        TCanvas canvas(&alone);
+        canvas.SetFont(font, TWaveRender::RulerColor);
+        canvas.TextOut(0, 0, text);
+        return strip.bitmap.copy(column, 0, alone.width(), alone.height()) == alone;
+    };
+    // Below 1000 s every five seconds shows its number, as always.
+    for (int second = 900; second < 1000; second += 5)
+        EXPECT_TRUE(shownAlone(second)) << second;
+    // From 1000 s on every second labelled tick does, the others stay free.
+    for (int second = 1000; second < 1100; second += 5)
+        EXPECT_EQ(shownAlone(second), second % 10 == 0) << second;
+    // Between the numbers the ruler goes on: a tick every second.
+    for (int x = 4990; x < 5100; ++x)
+        EXPECT_EQ(strip.At(x, 14) == kWhite, (x + 1) % 5 == 0) << x;
+}
+
+TEST(WaveRender, WithoutCanvasChangesOnlyTellTheView)
+{
+    // The window's strip has no canvas: a change draws nothing and only tells the view.
+    QImage untouched(40, kHeight, QImage::Format_RGB32);
+    untouched.fill(0xFF123456);
+    TWaveRender render(nullptr, 40, kHeight);
+    int changes = 0;
+    render.OnChange = [&] { ++changes; };
+    render.SetWaveWidth(40);
+    render.SetCursorPos(3);
+    render.SetBeginPos(5);
+    render.SetEndPos(9);
+    render.Paint();
+    EXPECT_EQ(changes, 4);
+    // The model is complete all the same: a stretch draws the cursor where it was set.
+    TCanvas canvas(&untouched);
+    render.PaintColumns(canvas, 0, 40);
+    EXPECT_EQ(untouched.pixel(3, 50), kSkyBlue);
+}
+
+TEST(WaveRender, HandedInHeightsDrawBarsOnlyWhereTheyAre)
+{
+    // Heights that have come in for the first columns only: those columns get their bars,
+    // the later ones none yet.
+    Strip strip(60);
+    strip.render.SetBeginPos(200);
+    strip.render.SetEndPos(200);
+    strip.render.SetCursorPos(-100);
+    strip.render.SetWaveWidth(60);
+    strip.render.SetWaveHeights({10, 20, 30});
+    EXPECT_EQ(strip.At(0, 80 - 10), kGreen);
+    EXPECT_NE(strip.At(0, 80 - 11), kGreen);
+    EXPECT_EQ(strip.At(2, 80 - 30), kGreen);
+    EXPECT_EQ(strip.At(2, 80 + 29), kGreen);
+    for (int x = 3; x < 60; ++x)
+        EXPECT_FALSE(strip.ColumnHas(x, 16, 144, kGreen)) << x;
 }
