@@ -29,7 +29,7 @@ constexpr int32_t kMillisecondsPerSecond = 1000;
 
 void TMainForm::btnOpenClick(QObject*)
 {
-    const auto answer = TDialogs::Current().OpenFile(this, {kOpenFilter, QString(), false});
+    const auto answer = Dialogs::Current().OpenFile(this, {kOpenFilter, QString(), false});
     if (!answer)
         return;
     const QString path = answer->path;

@@ -22,7 +22,7 @@ const char* const kWrongExtensionNotice = "Only .mp3 and .amr files can be writt
 
 void Notice(QWidget* window, const QString& text)
 {
-    TDialogs::Current().Message(window, QApplication::applicationDisplayName(), text, QMessageBox::Information,
+    Dialogs::Current().Message(window, QApplication::applicationDisplayName(), text, QMessageBox::Information,
                                 QMessageBox::Ok);
 }
 
@@ -38,7 +38,7 @@ void TMainForm::btnSaveClick(QObject*)
         Notice(this, kNoFileNotice);
         return;
     }
-    const auto answer = TDialogs::Current().SaveFile(this, {kSaveFilter, kSaveDefaultExt, false});
+    const auto answer = Dialogs::Current().SaveFile(this, {kSaveFilter, kSaveDefaultExt, false});
     if (!answer)
         return;
     FTargetFile = answer->path;

@@ -29,14 +29,14 @@ constexpr int64_t kMillisecondsPerSecond = 1000;
 // cursor's triangle shows whole.
 constexpr int32_t kFollowMargin = 2 * kColumnsPerSecond;
 
-using TModes = std::initializer_list<int32_t>;
+using PlayerModes = std::initializer_list<int32_t>;
 // The modes in which each command acts.
-constexpr TModes kPlayModes = {kModeStopped, kModeSeeking, kModePaused, kModeOpen};
-constexpr TModes kSelectionModes = {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen};
+constexpr PlayerModes kPlayModes = {kModeStopped, kModeSeeking, kModePaused, kModeOpen};
+constexpr PlayerModes kSelectionModes = {kModeStopped, kModePlaying, kModeSeeking, kModePaused, kModeOpen};
 
 // Whether a command acts now: the strip exists (the window is not closing) and the
 // player's mode, read once, is one of the command's modes.
-bool Acts(const TMainForm& form, TModes modes)
+bool Acts(const TMainForm& form, PlayerModes modes)
 {
     return form.FRender && std::find(modes.begin(), modes.end(), form.MediaPlayer1->Mode()) != modes.end();
 }

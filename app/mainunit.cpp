@@ -114,7 +114,7 @@ void TMainForm::CreateControls()
     ScrollBoxWave->setWidgetResizable(false);
     ScrollBoxWave->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ScrollBoxWave->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    imgWave = new TStripView;
+    imgWave = new StripView;
     imgWave->setObjectName("imgWave");
     imgWave->setGeometry(0, 0, 276, 152);
     ScrollBoxWave->setWidget(imgWave);

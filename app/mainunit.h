@@ -56,7 +56,7 @@ public:
     TLabel* lblAbout = nullptr;
     TLabel* lblCurrentPos = nullptr;
     QScrollArea* ScrollBoxWave = nullptr;
-    TStripView* imgWave = nullptr;
+    StripView* imgWave = nullptr;
     TMediaPlayer* MediaPlayer1 = nullptr;
     QTimer* Timer2 = nullptr;
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-TPcmQueue::TPcmQueue(size_t capacityBytes) : storage_(std::max<size_t>(capacityBytes, 1)) {}
+PcmQueue::PcmQueue(size_t capacityBytes) : storage_(std::max<size_t>(capacityBytes, 1)) {}
 
-bool TPcmQueue::Push(const uint8_t* data, size_t count)
+bool PcmQueue::Push(const uint8_t* data, size_t count)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     while (count > 0) {
@@ -26,14 +26,14 @@ bool TPcmQueue::Push(const uint8_t* data, size_t count)
     return !cancelled_;
 }
 
-void TPcmQueue::Finish()
+void PcmQueue::Finish()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     finished_ = true;
     NotifyStarvedLocked(lock);
 }
 
-void TPcmQueue::NotifyStarvedLocked(std::unique_lock<std::mutex>& lock)
+void PcmQueue::NotifyStarvedLocked(std::unique_lock<std::mutex>& lock)
 {
     if (!starved_ || !starvedCallback_)
         return;
@@ -44,7 +44,7 @@ void TPcmQueue::NotifyStarvedLocked(std::unique_lock<std::mutex>& lock)
     lock.lock();
 }
 
-size_t TPcmQueue::Pop(uint8_t* out, size_t maxCount)
+size_t PcmQueue::Pop(uint8_t* out, size_t maxCount)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     const size_t capacity = storage_.size();
@@ -65,32 +65,32 @@ size_t TPcmQueue::Pop(uint8_t* out, size_t maxCount)
     return taken;
 }
 
-size_t TPcmQueue::Available() const
+size_t PcmQueue::Available() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return size_;
 }
 
-bool TPcmQueue::Drained() const
+bool PcmQueue::Drained() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return finished_ && size_ == 0;
 }
 
-bool TPcmQueue::Finished() const
+bool PcmQueue::Finished() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return finished_;
 }
 
-void TPcmQueue::Cancel()
+void PcmQueue::Cancel()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     cancelled_ = true;
     roomAvailable_.notify_all();
 }
 
-void TPcmQueue::SetStarvedCallback(std::function<void()> callback)
+void PcmQueue::SetStarvedCallback(std::function<void()> callback)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     starvedCallback_ = std::move(callback);

@@ -13,11 +13,11 @@
 #include <mutex>
 #include <vector>
 
-class TPcmQueue {
+class PcmQueue {
 public:
-    explicit TPcmQueue(size_t capacityBytes);
-    TPcmQueue(const TPcmQueue&) = delete;
-    TPcmQueue& operator=(const TPcmQueue&) = delete;
+    explicit PcmQueue(size_t capacityBytes);
+    PcmQueue(const PcmQueue&) = delete;
+    PcmQueue& operator=(const PcmQueue&) = delete;
 
     // Producer side. Appends all bytes, waiting for room as needed. Returns false when the
     // queue was cancelled (the bytes not yet stored are dropped).

@@ -26,7 +26,7 @@ const char* const kCancelledText = "The opening of the file was cancelled.";
 
 [[noreturn]] void Fail(int code)
 {
-    throw TAudioDecoderError(media::ErrorText(code));
+    throw AudioDecoderError(media::ErrorText(code));
 }
 
 std::string RefusalText(const media::SourceError& error)
@@ -77,13 +77,13 @@ AVChannelLayout LayoutOf(const AVChannelLayout& layout)
 
 }  // namespace
 
-TAudioDecoder::TAudioDecoder(const std::string& path, media::CancelFlag cancel) : cancel_(std::move(cancel))
+AudioDecoder::AudioDecoder(const std::string& path, media::CancelFlag cancel) : cancel_(std::move(cancel))
 {
     try {
         file_ = std::make_unique<media::SourceFile>(path);
         input_ = std::make_unique<media::SourceInput>(*file_, cancel_);
     } catch (const media::SourceError& error) {
-        throw TAudioDecoderError(RefusalText(error));
+        throw AudioDecoderError(RefusalText(error));
     } catch (const std::bad_alloc&) {
         Fail(AVERROR(ENOMEM));
     }
@@ -124,12 +124,12 @@ TAudioDecoder::TAudioDecoder(const std::string& path, media::CancelFlag cancel) 
     else
         durationMs_ = CountFramesByDecoding() * 1000 / sourceRate_;
     if (cancel_ && cancel_->load())
-        throw TAudioDecoderError(kCancelledText);
+        throw AudioDecoderError(kCancelledText);
 }
 
-TAudioDecoder::~TAudioDecoder() = default;
+AudioDecoder::~AudioDecoder() = default;
 
-void TAudioDecoder::SetOutputFormat(int sampleRate, int channels)
+void AudioDecoder::SetOutputFormat(int sampleRate, int channels)
 {
     if (sampleRate > 0)
         outputRate_ = sampleRate;
@@ -137,12 +137,12 @@ void TAudioDecoder::SetOutputFormat(int sampleRate, int channels)
         outputChannels_ = channels;
 }
 
-int64_t TAudioDecoder::MsToSourceFrames(int64_t ms) const
+int64_t AudioDecoder::MsToSourceFrames(int64_t ms) const
 {
     return ms * sourceRate_ / 1000;
 }
 
-void TAudioDecoder::SeekToSourceFrame(int64_t frame)
+void AudioDecoder::SeekToSourceFrame(int64_t frame)
 {
     const AVStream* stream = input_->get()->streams[streamIndex_];
     const int64_t target = std::max<int64_t>(0, frame);
@@ -161,7 +161,7 @@ void TAudioDecoder::SeekToSourceFrame(int64_t frame)
     avcodec_flush_buffers(codec_.get());
 }
 
-int64_t TAudioDecoder::FirstFrameTimestamp()
+int64_t AudioDecoder::FirstFrameTimestamp()
 {
     // Some decoders stamp their frames later than the packets they came from (FFmpeg's
     // WMA decoder by two frames). Time 0 is where the first decoded sample is, so that a
@@ -186,7 +186,7 @@ int64_t TAudioDecoder::FirstFrameTimestamp()
     return stamp != AV_NOPTS_VALUE ? stamp : streamStart_;
 }
 
-int64_t TAudioDecoder::CountFramesByDecoding()
+int64_t AudioDecoder::CountFramesByDecoding()
 {
     // Runs while opening: the read bound ends it at junk that yields no packets, and the
     // cancel flag ends it between any two decoded pieces.
@@ -198,7 +198,7 @@ int64_t TAudioDecoder::CountFramesByDecoding()
     return frames;
 }
 
-bool TAudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const TSink& sink)
+bool AudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const Sink& sink)
 {
     constexpr int64_t kOpenEnd = std::numeric_limits<int64_t>::max();
     const int64_t startFrame = MsToSourceFrames(std::max<int64_t>(0, startMs));

@@ -22,22 +22,22 @@
 
 // A file that cannot be opened or has no decodable audio: the text says why, in the
 // user's terms where the file was refused for what it is, else in FFmpeg's own.
-class TAudioDecoderError : public std::runtime_error {
+class AudioDecoderError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-class TAudioDecoder {
+class AudioDecoder {
 public:
     // Receives decoded frames (channels interleaved samples each); returns false to stop.
-    using TSink = std::function<bool(const int16_t* samples, size_t frames)>;
+    using Sink = std::function<bool(const int16_t* samples, size_t frames)>;
 
-    // Opens the file and its best audio stream; throws TAudioDecoderError. Setting cancel
-    // (from any thread) makes a running open give up with TAudioDecoderError.
-    explicit TAudioDecoder(const std::string& path, media::CancelFlag cancel = nullptr);
-    ~TAudioDecoder();
-    TAudioDecoder(const TAudioDecoder&) = delete;
-    TAudioDecoder& operator=(const TAudioDecoder&) = delete;
+    // Opens the file and its best audio stream; throws AudioDecoderError. Setting cancel
+    // (from any thread) makes a running open give up with AudioDecoderError.
+    explicit AudioDecoder(const std::string& path, media::CancelFlag cancel = nullptr);
+    ~AudioDecoder();
+    AudioDecoder(const AudioDecoder&) = delete;
+    AudioDecoder& operator=(const AudioDecoder&) = delete;
 
     int SourceSampleRate() const { return sourceRate_; }
     int SourceChannels() const { return sourceChannels_; }
@@ -53,8 +53,8 @@ public:
 
     // Decodes the time from startMs up to endMs (exclusive; at most the end of the stream)
     // and hands the PCM to sink in pieces. Returns false when the sink asked to stop.
-    // Throws TAudioDecoderError when decoding cannot start.
-    bool DecodeRange(int64_t startMs, int64_t endMs, const TSink& sink);
+    // Throws AudioDecoderError when decoding cannot start.
+    bool DecodeRange(int64_t startMs, int64_t endMs, const Sink& sink);
 
     // Converts between milliseconds and sample frames of the source's rate.
     int64_t MsToSourceFrames(int64_t ms) const;

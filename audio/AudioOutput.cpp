@@ -11,9 +11,9 @@
 // The sink's view of the queue: a sequential device that hands out whole frames and
 // reports its end once the queue has ended and been emptied. The sound server's own thread
 // may ask atEnd(), which the queue answers under its lock.
-class TPcmQueueDevice : public QIODevice {
+class PcmQueueDevice : public QIODevice {
 public:
-    TPcmQueueDevice(TPcmQueue* queue, int frameBytes, qint64 expectedBytes, QObject* parent)
+    PcmQueueDevice(PcmQueue* queue, int frameBytes, qint64 expectedBytes, QObject* parent)
         : QIODevice(parent), queue_(queue), frameBytes_(frameBytes), expectedBytes_(expectedBytes)
     {
     }
@@ -37,7 +37,7 @@ protected:
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
-    TPcmQueue* queue_;
+    PcmQueue* queue_;
     int frameBytes_;
     qint64 expectedBytes_;
     qint64 consumedBytes_ = 0;
@@ -45,7 +45,7 @@ private:
 
 // ---- null output
 
-bool TNullAudioOutput::Start(TPcmQueue* queue, int sampleRate, int channels, int64_t)
+bool NullAudioOutput::Start(PcmQueue* queue, int sampleRate, int channels, int64_t)
 {
     queue_ = queue;
     sampleRate_ = sampleRate;
@@ -57,12 +57,12 @@ bool TNullAudioOutput::Start(TPcmQueue* queue, int sampleRate, int channels, int
     return true;
 }
 
-void TNullAudioOutput::Stop()
+void NullAudioOutput::Stop()
 {
     queue_ = nullptr;
 }
 
-void TNullAudioOutput::CatchUp()
+void NullAudioOutput::CatchUp()
 {
     if (!queue_)
         return;
@@ -79,13 +79,13 @@ void TNullAudioOutput::CatchUp()
     }
 }
 
-int64_t TNullAudioOutput::PlayedFrames()
+int64_t NullAudioOutput::PlayedFrames()
 {
     CatchUp();
     return consumedFrames_;
 }
 
-bool TNullAudioOutput::Finished()
+bool NullAudioOutput::Finished()
 {
     CatchUp();
     return queue_ && queue_->Drained();
@@ -93,17 +93,17 @@ bool TNullAudioOutput::Finished()
 
 // ---- device output
 
-TDeviceAudioOutput::TDeviceAudioOutput(const QAudioDevice& device, QObject* parent)
-    : TAudioOutput(parent), device_(device)
+DeviceAudioOutput::DeviceAudioOutput(const QAudioDevice& device, QObject* parent)
+    : AudioOutput(parent), device_(device)
 {
 }
 
-TDeviceAudioOutput::~TDeviceAudioOutput()
+DeviceAudioOutput::~DeviceAudioOutput()
 {
     Stop();
 }
 
-bool TDeviceAudioOutput::Start(TPcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames)
+bool DeviceAudioOutput::Start(PcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames)
 {
     Stop();
     queue_ = queue;
@@ -116,11 +116,11 @@ bool TDeviceAudioOutput::Start(TPcmQueue* queue, int sampleRate, int channels, i
     format.setChannelCount(channels);
     format.setSampleFormat(QAudioFormat::Int16);
 
-    source_ = new TPcmQueueDevice(queue, frameBytes, expectedFrames * frameBytes, this);
+    source_ = new PcmQueueDevice(queue, frameBytes, expectedFrames * frameBytes, this);
     source_->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     // The sink stops asking once it finds the queue empty; the decoding thread's next bytes
     // wake it again through readyRead, delivered on this object's thread.
-    TPcmQueueDevice* source = source_;
+    PcmQueueDevice* source = source_;
     queue->SetStarvedCallback([source] {
         QMetaObject::invokeMethod(source, [source] { emit source->readyRead(); }, Qt::QueuedConnection);
     });
@@ -136,13 +136,13 @@ bool TDeviceAudioOutput::Start(TPcmQueue* queue, int sampleRate, int channels, i
     return true;
 }
 
-void TDeviceAudioOutput::Stop()
+void DeviceAudioOutput::Stop()
 {
     if (queue_)
         queue_->SetStarvedCallback(nullptr);
     queue_ = nullptr;
     QAudioSink* sink = sink_;
-    TPcmQueueDevice* source = source_;
+    PcmQueueDevice* source = source_;
     sink_ = nullptr;
     source_ = nullptr;
     if (sink) {
@@ -152,7 +152,7 @@ void TDeviceAudioOutput::Stop()
     delete source;
 }
 
-int64_t TDeviceAudioOutput::PlayedFrames()
+int64_t DeviceAudioOutput::PlayedFrames()
 {
     if (!sink_ || !source_)
         return 0;
@@ -162,14 +162,14 @@ int64_t TDeviceAudioOutput::PlayedFrames()
     return std::min(heard, source_->ConsumedFrames());
 }
 
-bool TDeviceAudioOutput::Finished()
+bool DeviceAudioOutput::Finished()
 {
     if (!sink_ || !queue_)
         return false;
     return queue_->Drained() && PlayedFrames() >= source_->ConsumedFrames();
 }
 
-bool TDeviceAudioOutput::Failed()
+bool DeviceAudioOutput::Failed()
 {
     if (sink_ && sink_->state() == QAudio::StoppedState && sink_->error() != QAudio::NoError)
         failed_ = true;

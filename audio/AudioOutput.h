@@ -1,7 +1,7 @@
 #pragma once
 // Where the media player's PCM goes: the sound device through Qt Multimedia's QAudioSink,
 // or, where there is no sound device, a null output that takes the audio at the speed a
-// device would play it. Both read signed 16-bit interleaved PCM from a TPcmQueue and tell
+// device would play it. Both read signed 16-bit interleaved PCM from a PcmQueue and tell
 // how much of it has been heard, so the player's positions, modes and end of playback
 // behave the same with either. Main thread only.
 #include <QAudioDevice>
@@ -9,18 +9,18 @@
 #include <QObject>
 #include <cstdint>
 
-class TPcmQueue;
+class PcmQueue;
 class QAudioSink;
-class TPcmQueueDevice;
+class PcmQueueDevice;
 
-class TAudioOutput : public QObject {
+class AudioOutput : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
 
     // Starts taking PCM of the given format from the queue; expectedFrames is how much the
     // queue will deliver in all (a hint). Returns false when the output cannot play.
-    virtual bool Start(TPcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames) = 0;
+    virtual bool Start(PcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames) = 0;
     // Stops at once; the audio still held is dropped.
     virtual void Stop() = 0;
     // Sample frames heard since Start.
@@ -34,11 +34,11 @@ public:
 // Plays nothing and takes the audio in real time, measured with a monotonic clock. When
 // the queue runs dry before its end (decoding fell behind), the clock waits for it, as a
 // device's position would.
-class TNullAudioOutput : public TAudioOutput {
+class NullAudioOutput : public AudioOutput {
     Q_OBJECT
 public:
-    using TAudioOutput::TAudioOutput;
-    bool Start(TPcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames) override;
+    using AudioOutput::AudioOutput;
+    bool Start(PcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames) override;
     void Stop() override;
     int64_t PlayedFrames() override;
     bool Finished() override;
@@ -46,7 +46,7 @@ public:
 private:
     void CatchUp();
 
-    TPcmQueue* queue_ = nullptr;
+    PcmQueue* queue_ = nullptr;
     int sampleRate_ = 0;
     int frameBytes_ = 0;
     QElapsedTimer clock_;
@@ -55,12 +55,12 @@ private:
 };
 
 // Plays through a QAudioSink on the given device, pulling from the queue.
-class TDeviceAudioOutput : public TAudioOutput {
+class DeviceAudioOutput : public AudioOutput {
     Q_OBJECT
 public:
-    explicit TDeviceAudioOutput(const QAudioDevice& device, QObject* parent = nullptr);
-    ~TDeviceAudioOutput() override;
-    bool Start(TPcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames) override;
+    explicit DeviceAudioOutput(const QAudioDevice& device, QObject* parent = nullptr);
+    ~DeviceAudioOutput() override;
+    bool Start(PcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames) override;
     void Stop() override;
     int64_t PlayedFrames() override;
     bool Finished() override;
@@ -75,9 +75,9 @@ public:
 
 private:
     QAudioDevice device_;
-    TPcmQueue* queue_ = nullptr;
+    PcmQueue* queue_ = nullptr;
     QAudioSink* sink_ = nullptr;
-    TPcmQueueDevice* source_ = nullptr;
+    PcmQueueDevice* source_ = nullptr;
     int sampleRate_ = 0;
     bool failed_ = false;
 };

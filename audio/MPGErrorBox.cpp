@@ -10,7 +10,7 @@ std::uint16_t ShowReadErrorBox(const TMPEGAudio& reader)
 {
     const QString text =
         QStringLiteral("Error openning file: ") + QFile::decodeName(QByteArray::fromStdString(reader.FileName()));
-    switch (TDialogs::Current().Message(nullptr, QStringLiteral("Error"), text, QMessageBox::Critical,
+    switch (Dialogs::Current().Message(nullptr, QStringLiteral("Error"), text, QMessageBox::Critical,
                                         QMessageBox::Cancel | QMessageBox::Retry | QMessageBox::Ignore)) {
     case QMessageBox::Retry:
         return TMPEGAudio::mrRetry;

@@ -1,5 +1,6 @@
 #include "audio/MPGTools.h"
 
+#include "base/UniqueFd.h"
 #include "media/MpegHeader.h"
 
 #include <algorithm>
@@ -110,41 +111,30 @@ double RoundHalfEven(double value)
     return below;
 }
 
-class TFileCloser {
-public:
-    explicit TFileCloser(int fd) : fd_(fd) {}
-    ~TFileCloser() { close(fd_); }
-    TFileCloser(const TFileCloser&) = delete;
-    TFileCloser& operator=(const TFileCloser&) = delete;
-
-private:
-    int fd_;
-};
-
 std::mutex& DefaultsMutex()
 {
     static std::mutex mutex;
     return mutex;
 }
-TReadErrorHandler& DefaultHandlerSlot()
+ReadErrorHandlerFn& DefaultHandlerSlot()
 {
-    static TReadErrorHandler handler;
+    static ReadErrorHandlerFn handler;
     return handler;
 }
-TMessagePump& DefaultPumpSlot()
+MessagePumpFn& DefaultPumpSlot()
 {
-    static TMessagePump pump;
+    static MessagePumpFn pump;
     return pump;
 }
 
 // A window of the file held in memory: reads at any position go through it, and a read
 // outside it refills it from that position.
-class TFileBuffer {
+class FileBuffer {
 public:
     static constexpr std::int64_t kNone = -1;
     static constexpr std::int64_t kFailed = -2;
 
-    TFileBuffer(int fd, std::int64_t size) : fd_(fd), size_(size), data_(new std::uint8_t[kBufferBytes]) {}
+    FileBuffer(int fd, std::int64_t size) : fd_(fd), size_(size), data_(new std::uint8_t[kBufferBytes]) {}
 
     // Copies up to count bytes from position to target; returns the number delivered (fewer
     // at the end of the file) or -1 when the system reports a read error.
@@ -237,9 +227,9 @@ private:
 
 // One run of the scan over an open file: find a header pair, then read the Xing header and
 // the ID3v1 tag.
-class TMPEGAudio::TScan {
+class TMPEGAudio::Scan {
 public:
-    TScan(TMPEGAudio& reader, int fd, std::int64_t size, const std::string& absoluteName)
+    Scan(TMPEGAudio& reader, int fd, std::int64_t size, const std::string& absoluteName)
         : R(reader), buffer_(fd, size), size_(size), absoluteName_(absoluteName),
           pump_(reader.messagePump_), interval_(reader.pumpInterval_),
           pumpStep_(reader.pumpInterval_.count() > 0 ? kThrottledPumpStep : kPumpStep),
@@ -269,9 +259,9 @@ public:
                 // effect (clearing the header fields) the test at the stop repeats.
                 const std::int64_t stop = std::min(size_, nextPump);
                 const std::int64_t sync = buffer_.FindSync(position - kHeaderBytes + 1, stop - kHeaderBytes);
-                if (sync == TFileBuffer::kFailed)
+                if (sync == FileBuffer::kFailed)
                     return -1;
-                position = sync == TFileBuffer::kNone ? stop : sync + kHeaderBytes;
+                position = sync == FileBuffer::kNone ? stop : sync + kHeaderBytes;
                 if (buffer_.Read(position - kHeaderBytes, bytes, kHeaderBytes) != kHeaderBytes)
                     return -1;
                 window = BigEndian32(bytes);
@@ -388,10 +378,10 @@ private:
     }
 
     TMPEGAudio& R;
-    TFileBuffer buffer_;
+    FileBuffer buffer_;
     const std::int64_t size_;
     const std::string& absoluteName_;
-    const TMessagePump pump_;  // a copy: the reader's own may be replaced during the pump
+    const MessagePumpFn pump_;  // a copy: the reader's own may be replaced during the pump
     const std::chrono::milliseconds interval_;
     const std::int64_t pumpStep_;
     std::chrono::steady_clock::time_point lastPump_;
@@ -404,25 +394,25 @@ TMPEGAudio::TMPEGAudio()
     messagePump_ = DefaultPumpSlot();
 }
 
-void TMPEGAudio::SetDefaultReadErrorHandler(TReadErrorHandler handler)
+void TMPEGAudio::SetDefaultReadErrorHandler(ReadErrorHandlerFn handler)
 {
     std::lock_guard<std::mutex> lock(DefaultsMutex());
     DefaultHandlerSlot() = std::move(handler);
 }
 
-TReadErrorHandler TMPEGAudio::DefaultReadErrorHandler()
+ReadErrorHandlerFn TMPEGAudio::DefaultReadErrorHandler()
 {
     std::lock_guard<std::mutex> lock(DefaultsMutex());
     return DefaultHandlerSlot();
 }
 
-void TMPEGAudio::SetDefaultMessagePump(TMessagePump pump)
+void TMPEGAudio::SetDefaultMessagePump(MessagePumpFn pump)
 {
     std::lock_guard<std::mutex> lock(DefaultsMutex());
     DefaultPumpSlot() = std::move(pump);
 }
 
-TMessagePump TMPEGAudio::DefaultMessagePump()
+MessagePumpFn TMPEGAudio::DefaultMessagePump()
 {
     std::lock_guard<std::mutex> lock(DefaultsMutex());
     return DefaultPumpSlot();
@@ -453,20 +443,20 @@ std::int32_t TMPEGAudio::Load()
             if (fd < 0) {
                 result = errno;
             } else {
-                TFileCloser closer(fd);
+                const base::UniqueFd closer(fd);
                 result = 0;
                 struct stat info;
                 if (fstat(fd, &info) != 0) {
                     result = -1;
                 } else if (info.st_size > kShortestReadableFile) {
-                    TScan scan(*this, fd, std::int64_t(info.st_size), absoluteName);
+                    Scan scan(*this, fd, std::int64_t(info.st_size), absoluteName);
                     result = scan.Run();
                 }
             }
         }
         if (cancelled_)
             return -1;
-        const TReadErrorHandler handler = readErrorHandler_;
+        const ReadErrorHandlerFn handler = readErrorHandler_;
         if (result == 0 || !handler)
             return result;
         result = handler(*this);

@@ -40,11 +40,11 @@ class TMPEGAudio;
 
 // Answers a failed load; receives the reader (read access to every field). The codes are
 // those of the error box: mrCancel, mrRetry, mrIgnore.
-using TReadErrorHandler = std::function<std::uint16_t(const TMPEGAudio&)>;
+using ReadErrorHandlerFn = std::function<std::uint16_t(const TMPEGAudio&)>;
 
 // Handles the pending window events during a scan; returns true to go on scanning,
 // false to end the scan at once.
-using TMessagePump = std::function<bool()>;
+using MessagePumpFn = std::function<bool()>;
 
 class TMPEGAudio {
 public:
@@ -65,10 +65,10 @@ public:
 
     // Process-wide defaults that each new reader copies. Set them at start-up, before any
     // reader is made; the reader library itself knows no GUI, so both start out empty.
-    static void SetDefaultReadErrorHandler(TReadErrorHandler handler);
-    static TReadErrorHandler DefaultReadErrorHandler();
-    static void SetDefaultMessagePump(TMessagePump pump);
-    static TMessagePump DefaultMessagePump();
+    static void SetDefaultReadErrorHandler(ReadErrorHandlerFn handler);
+    static ReadErrorHandlerFn DefaultReadErrorHandler();
+    static void SetDefaultMessagePump(MessagePumpFn pump);
+    static MessagePumpFn DefaultMessagePump();
 
     // Stores the name; with AutoLoad on, runs Load at once (its result is dropped).
     // The name is kept whole: it is never cut at any length.
@@ -101,10 +101,10 @@ public:
 
     bool AutoLoad() const { return autoLoad_; }
     void SetAutoLoad(bool value) { autoLoad_ = value; }
-    const TReadErrorHandler& ReadErrorHandler() const { return readErrorHandler_; }
-    void SetReadErrorHandler(TReadErrorHandler handler) { readErrorHandler_ = std::move(handler); }
-    const TMessagePump& MessagePump() const { return messagePump_; }
-    void SetMessagePump(TMessagePump pump) { messagePump_ = std::move(pump); }
+    const ReadErrorHandlerFn& ReadErrorHandler() const { return readErrorHandler_; }
+    void SetReadErrorHandler(ReadErrorHandlerFn handler) { readErrorHandler_ = std::move(handler); }
+    const MessagePumpFn& MessagePump() const { return messagePump_; }
+    void SetMessagePump(MessagePumpFn pump) { messagePump_ = std::move(pump); }
     // Zero makes the pump run at every file position that is a multiple of 300.
     std::chrono::milliseconds PumpInterval() const { return pumpInterval_; }
     void SetPumpInterval(std::chrono::milliseconds interval) { pumpInterval_ = interval; }
@@ -142,8 +142,8 @@ public:
     std::uint16_t FrameLength() const { return frameLength_; }
 
 private:
-    class TScan;
-    friend class TScan;
+    class Scan;
+    friend class Scan;
 
     void ClearHeaderFields();
     void ReadTag(const std::uint8_t* tag);
@@ -172,8 +172,8 @@ private:
 
     std::int64_t firstFramePos_ = 0;
     bool autoLoad_ = true;
-    TReadErrorHandler readErrorHandler_;
-    TMessagePump messagePump_;
+    ReadErrorHandlerFn readErrorHandler_;
+    MessagePumpFn messagePump_;
     std::chrono::milliseconds pumpInterval_ = DefaultPumpInterval;
     std::atomic<bool> cancelRequested_{false};
     bool cancelled_ = false;

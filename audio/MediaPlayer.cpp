@@ -41,9 +41,9 @@ std::atomic<bool> gUseNullOutput{false};
 
 }  // namespace
 
-struct TMediaPlayer::TPlayback {
-    std::unique_ptr<TPcmQueue> queue;
-    std::unique_ptr<TAudioOutput> output;
+struct TMediaPlayer::Playback {
+    std::unique_ptr<PcmQueue> queue;
+    std::unique_ptr<AudioOutput> output;
     std::thread decoding;
     int32_t fromMs = 0;
     int32_t toMs = 0;
@@ -52,9 +52,9 @@ struct TMediaPlayer::TPlayback {
 
 // One Open's work on its thread: the decoder it made or the text of its failure. The
 // thread only touches this (shared, so that it outlives a player destroyed meanwhile).
-struct TMediaPlayer::TOpenJob {
+struct TMediaPlayer::OpenJob {
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
-    std::unique_ptr<TAudioDecoder> decoder;
+    std::unique_ptr<AudioDecoder> decoder;
     std::string error;
 };
 
@@ -96,7 +96,7 @@ QString TMediaPlayer::FileName() const
 bool TMediaPlayer::Open()
 {
     Close();
-    auto job = std::make_shared<TOpenJob>();
+    auto job = std::make_shared<OpenJob>();
     openJob_ = job;
     const std::string path = QFile::encodeName(fileName_).toStdString();
     QPointer<TMediaPlayer> self(this);
@@ -105,8 +105,8 @@ bool TMediaPlayer::Open()
     const base::UniqueFd finished(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     std::thread opening([job, path, fd = finished.get()] {
         try {
-            job->decoder = std::make_unique<TAudioDecoder>(path, job->cancel);
-        } catch (const TAudioDecoderError& error) {
+            job->decoder = std::make_unique<AudioDecoder>(path, job->cancel);
+        } catch (const AudioDecoderError& error) {
             job->error = error.what();
         } catch (const std::bad_alloc&) {
             job->error = media::ErrorText(AVERROR(ENOMEM));
@@ -229,7 +229,7 @@ void TMediaPlayer::StartPlayback(int32_t fromMs, int32_t toMs)
 {
     int sampleRate = decoder_->SourceSampleRate();
     int channels = decoder_->SourceChannels();
-    std::unique_ptr<TAudioOutput> output;
+    std::unique_ptr<AudioOutput> output;
     if (!UseNullOutput() && !QMediaDevices::audioOutputs().isEmpty()) {
         QAudioDevice device = QMediaDevices::defaultAudioOutput();
         if (device.isNull())
@@ -248,14 +248,14 @@ void TMediaPlayer::StartPlayback(int32_t fromMs, int32_t toMs)
         if (device.isFormatSupported(format)) {
             sampleRate = format.sampleRate();
             channels = format.channelCount();
-            output = std::make_unique<TDeviceAudioOutput>(device);
+            output = std::make_unique<DeviceAudioOutput>(device);
         }
     }
     decoder_->SetOutputFormat(sampleRate, channels);
 
-    auto playback = std::make_unique<TPlayback>();
+    auto playback = std::make_unique<Playback>();
     const size_t frameBytes = size_t(channels) * sizeof(int16_t);
-    playback->queue = std::make_unique<TPcmQueue>(size_t(sampleRate) * kQueueMs / 1000 * frameBytes);
+    playback->queue = std::make_unique<PcmQueue>(size_t(sampleRate) * kQueueMs / 1000 * frameBytes);
     playback->fromMs = fromMs;
     playback->toMs = toMs;
     playback->sampleRate = sampleRate;
@@ -263,13 +263,13 @@ void TMediaPlayer::StartPlayback(int32_t fromMs, int32_t toMs)
     if (output && !output->Start(playback->queue.get(), sampleRate, channels, expectedFrames))
         output.reset();  // the sound server refused: play silently, keeping time
     if (!output) {
-        output = std::make_unique<TNullAudioOutput>();
+        output = std::make_unique<NullAudioOutput>();
         output->Start(playback->queue.get(), sampleRate, channels, expectedFrames);
     }
     playback->output = std::move(output);
 
-    TAudioDecoder* decoder = decoder_.get();
-    TPcmQueue* queue = playback->queue.get();
+    AudioDecoder* decoder = decoder_.get();
+    PcmQueue* queue = playback->queue.get();
     playback->decoding = std::thread([decoder, queue, fromMs, toMs, frameBytes] {
         try {
             decoder->DecodeRange(fromMs, toMs, [queue, frameBytes](const int16_t* samples, size_t frames) {
@@ -294,7 +294,7 @@ void TMediaPlayer::StopPlayback()
     const int32_t position = reachedEnd ? playback_->toMs : PlaybackPosition();
     // The player is stopped before the output is torn down, so that anything running while
     // the output shuts down finds a consistent player.
-    std::unique_ptr<TPlayback> playback = std::move(playback_);
+    std::unique_ptr<Playback> playback = std::move(playback_);
     pollTimer_.stop();
     positionMs_ = position;
     playback->queue->Cancel();
@@ -315,7 +315,7 @@ void TMediaPlayer::ReleaseEndedPlayback()
     lingerTimer_.stop();
     if (!endedPlayback_)
         return;
-    std::unique_ptr<TPlayback> ended = std::move(endedPlayback_);
+    std::unique_ptr<Playback> ended = std::move(endedPlayback_);
     ended->output->Stop();
 }
 

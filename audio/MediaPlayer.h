@@ -15,9 +15,9 @@
 #include <memory>
 #include <stdexcept>
 
-class TAudioDecoder;
-class TAudioOutput;
-class TPcmQueue;
+class AudioDecoder;
+class AudioOutput;
+class PcmQueue;
 
 // The error a media player request raises; its text is the one shown to the user.
 class EMCIDeviceError : public std::runtime_error {
@@ -103,8 +103,8 @@ public:
     static bool UseNullOutput();
 
 private:
-    struct TPlayback;
-    struct TOpenJob;
+    struct Playback;
+    struct OpenJob;
 
     void RequireOpen() const;
     void StartPlayback(int32_t fromMs, int32_t toMs);
@@ -118,8 +118,8 @@ private:
     void ReleaseEndedPlayback();
 
     QString fileName_;
-    std::unique_ptr<TAudioDecoder> decoder_;  // set while a file is open
-    std::shared_ptr<TOpenJob> openJob_;       // set while an Open waits for its thread
+    std::unique_ptr<AudioDecoder> decoder_;  // set while a file is open
+    std::shared_ptr<OpenJob> openJob_;       // set while an Open waits for its thread
     int32_t lengthMs_ = 0;
     int32_t positionMs_ = 0;
     int32_t startPos_ = 0;
@@ -128,8 +128,8 @@ private:
     bool endPosSet_ = false;
     TMPTimeFormats timeFormat_ = TMPTimeFormats::Milliseconds;
     QString lastError_;
-    std::unique_ptr<TPlayback> playback_;  // set from Play until playback ends
-    std::unique_ptr<TPlayback> endedPlayback_;  // played to its end; its output finishing
+    std::unique_ptr<Playback> playback_;  // set from Play until playback ends
+    std::unique_ptr<Playback> endedPlayback_;  // played to its end; its output finishing
     QTimer pollTimer_;
     QTimer lingerTimer_;
 };

@@ -1,5 +1,6 @@
 #include "encoder/MpegFrames.h"
 
+#include "base/UniqueFd.h"
 #include "media/MpegHeader.h"
 
 #include <algorithm>
@@ -26,18 +27,11 @@ class BufferedFile {
 public:
     explicit BufferedFile(const std::string& path) : buffer_(kBufferSize)
     {
-        fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        fd_.Reset(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
         struct stat info;
-        if (fd_ >= 0 && fstat(fd_, &info) == 0 && S_ISREG(info.st_mode))
+        if (fd_ && fstat(fd_.get(), &info) == 0 && S_ISREG(info.st_mode))
             size_ = info.st_size;
     }
-    ~BufferedFile()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    BufferedFile(const BufferedFile&) = delete;
-    BufferedFile& operator=(const BufferedFile&) = delete;
 
     std::int64_t size() const { return size_; }
 
@@ -52,7 +46,7 @@ public:
             buffer_.resize(std::size_t(want));
         std::int64_t got = 0;
         while (got < std::int64_t(buffer_.size())) {
-            ssize_t n = pread(fd_, buffer_.data() + got, buffer_.size() - std::size_t(got), off_t(pos + got));
+            ssize_t n = pread(fd_.get(), buffer_.data() + got, buffer_.size() - std::size_t(got), off_t(pos + got));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -66,7 +60,7 @@ public:
 
 private:
     static constexpr std::size_t kBufferSize = 256 * 1024;
-    int fd_ = -1;
+    base::UniqueFd fd_;
     std::int64_t size_ = 0;
     std::vector<std::uint8_t> buffer_;
     std::int64_t start_ = -1;

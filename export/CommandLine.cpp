@@ -12,11 +12,11 @@ constexpr const char* kQuotedSlot = "\"%s\"";
 
 }  // namespace
 
-TCommandLine FillCommandTemplate(const char* commandTemplate, const std::string& source, const std::string& startTime,
+ToolCommandLine FillCommandTemplate(const char* commandTemplate, const std::string& source, const std::string& startTime,
                                  const std::string& cutLength, const std::string& target)
 {
     const std::string values[] = {source, startTime, cutLength, target};
-    TCommandLine line;
+    ToolCommandLine line;
     std::size_t next = 0;
     const std::string text = commandTemplate;
 

@@ -13,13 +13,13 @@ inline const char* const kToolFileName = "av";
 extern const char* const kMp3CommandTemplate;
 extern const char* const kAmrCommandTemplate;
 
-struct TCommandLine {
+struct ToolCommandLine {
     std::string text;
     std::vector<std::string> arguments;   // arguments[0] is the tool's name, "av"
 };
 
 // Fills the template's slots in order: source, start time, cut length, target.
-TCommandLine FillCommandTemplate(const char* commandTemplate, const std::string& source, const std::string& startTime,
+ToolCommandLine FillCommandTemplate(const char* commandTemplate, const std::string& source, const std::string& startTime,
                                  const std::string& cutLength, const std::string& target);
 
 // The template for a target, chosen by its extension compared byte for byte: ".mp3" or

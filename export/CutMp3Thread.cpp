@@ -36,23 +36,23 @@ TCutMp3ThreadInfo OwnCopy(const TCutMp3ThreadInfo& info)
 // What tells one version of a file from the next: the tool writes a new file and
 // renames it over the target, so a written target is a new inode, or at least a later
 // change time.
-struct TFileStamp {
+struct FileStamp {
     dev_t device;
     ino_t inode;
     struct timespec changed;
 };
 
-std::optional<TFileStamp> StampOf(const std::string& path)
+std::optional<FileStamp> StampOf(const std::string& path)
 {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
-    return TFileStamp{info.st_dev, info.st_ino, info.st_ctim};
+    return FileStamp{info.st_dev, info.st_ino, info.st_ctim};
 }
 
 // Whether the file at path was written after the stamp taken before (none: it did not
 // exist then).
-bool WrittenSince(const std::string& path, const std::optional<TFileStamp>& before)
+bool WrittenSince(const std::string& path, const std::optional<FileStamp>& before)
 {
     const auto now = StampOf(path);
     if (!now)
@@ -67,7 +67,7 @@ bool WrittenSince(const std::string& path, const std::optional<TFileStamp>& befo
 
 }  // namespace
 
-void TCutMp3Thread::Start(const TCutMp3ThreadInfo& info, const TConversionSetup& setup)
+void TCutMp3Thread::Start(const TCutMp3ThreadInfo& info, const ConversionSetup& setup)
 {
     PrepareMainThreadCalls();
     auto* worker = new TCutMp3Thread(info, setup);
@@ -77,12 +77,12 @@ void TCutMp3Thread::Start(const TCutMp3ThreadInfo& info, const TConversionSetup&
     }).detach();
 }
 
-TCutMp3Thread::TCutMp3Thread(const TCutMp3ThreadInfo& info, const TConversionSetup& setup)
+TCutMp3Thread::TCutMp3Thread(const TCutMp3ThreadInfo& info, const ConversionSetup& setup)
     : FInfo(OwnCopy(info)),
       workDir_(OwnCopy(setup.workDir)),
       workDirTrusted_(setup.workDirTrusted),
       busy_(setup.busy),
-      link_(new TWindowLink{setup.window, setup.statusLabel})
+      link_(new WindowLink{setup.window, setup.statusLabel})
 {
 }
 
@@ -121,11 +121,11 @@ QString TCutMp3Thread::Convert()
     const auto tool = workDirTrusted_ ? OpenPrivateProgram(workDir_.toStdString(), kToolFileName) : std::nullopt;
     if (!tool)
         return "The encoder tool is unavailable: " + toolPath + " is missing or could be changed by other users.";
-    const TCommandLine command =
+    const ToolCommandLine command =
         FillCommandTemplate(commandTemplate, FInfo.SourceFile.toStdString(), FInfo.StartTime.toStdString(),
                             FInfo.CutLength.toStdString(), target);
     const auto before = StampOf(target);
-    const TRunResult run = RunAndWait(tool->program.get(), command.arguments, tool->folder.get());
+    const RunResult run = RunAndWait(tool->program.get(), command.arguments, tool->folder.get());
     if (!run.started)
         return "The encoder tool could not be started: " + QString::fromStdString(run.message);
     if (run.exitCode != 0)
@@ -149,7 +149,7 @@ void TCutMp3Thread::ShowResult()
     RunOnMainThread([this] {
         if (!link_->window)
             return;
-        const auto answer = TDialogs::Current().Message(link_->window, "Confirm", kOpenFolderQuestion,
+        const auto answer = Dialogs::Current().Message(link_->window, "Confirm", kOpenFolderQuestion,
                                                         QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No);
         if (answer == QMessageBox::Yes)
             OpenFolderInFileManager(OwnCopy(FInfo.TargetFile.left(FInfo.TargetFile.lastIndexOf('/') + 1)));
@@ -160,7 +160,7 @@ void TCutMp3Thread::ShowFailure(const QString& reason)
 {
     RunOnMainThread([this, &reason] {
         if (link_->window)
-            TDialogs::Current().Message(link_->window, QApplication::applicationDisplayName(), OwnCopy(reason),
+            Dialogs::Current().Message(link_->window, QApplication::applicationDisplayName(), OwnCopy(reason),
                                         QMessageBox::Critical, QMessageBox::Ok);
     });
 }

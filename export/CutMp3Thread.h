@@ -23,7 +23,7 @@ extern const char* const kFailedStatus;
 extern const char* const kOpenFolderQuestion;
 
 // What a worker needs besides the request, handed to it when it starts.
-struct TConversionSetup {
+struct ConversionSetup {
     QString workDir;              // the work folder holding the tool, ending in "/"
     bool workDirTrusted = false;  // whether the folder passed the private-folder checks
     // Set by the caller before it starts the worker; the worker clears it when it ends.
@@ -37,12 +37,12 @@ struct TConversionSetup {
 class TCutMp3Thread {
 public:
     // Copies the request and the setup and starts the worker at once.
-    static void Start(const TCutMp3ThreadInfo& info, const TConversionSetup& setup);
+    static void Start(const TCutMp3ThreadInfo& info, const ConversionSetup& setup);
 
     ~TCutMp3Thread();   // clears the busy flag, on the worker thread
 
 private:
-    TCutMp3Thread(const TCutMp3ThreadInfo& info, const TConversionSetup& setup);
+    TCutMp3Thread(const TCutMp3ThreadInfo& info, const ConversionSetup& setup);
     void Execute();
     void UpdateStatus();
     void ShowResult();
@@ -52,7 +52,7 @@ private:
 
     // The window and its status label, guarded against their destruction. The guards are
     // made, read and freed on the main thread only.
-    struct TWindowLink {
+    struct WindowLink {
         QPointer<QWidget> window;
         QPointer<TLabel> statusLabel;
     };
@@ -62,5 +62,5 @@ private:
     QString workDir_;
     bool workDirTrusted_;
     std::atomic<bool>* busy_;
-    TWindowLink* link_;
+    WindowLink* link_;
 };

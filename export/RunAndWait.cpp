@@ -67,9 +67,9 @@ int ReadStartFailure(int report)
 
 }  // namespace
 
-TRunResult RunAndWait(int programFd, const std::vector<std::string>& arguments, int workingDirFd)
+RunResult RunAndWait(int programFd, const std::vector<std::string>& arguments, int workingDirFd)
 {
-    TRunResult result;
+    RunResult result;
     // The tool's error output goes to an anonymous in-memory file rather than a pipe: if
     // Tallowick ends while the tool runs, the tool can still write its message and finish.
     base::UniqueFd errorFile(memfd_create("av-stderr", MFD_CLOEXEC));

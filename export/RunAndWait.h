@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-struct TRunResult {
+struct RunResult {
     bool started = false;
     int exitCode = -1;         // the tool's exit status; -1 when it did not start or was killed
     std::string message;       // the tool's last line on standard error, or why it did not start
@@ -15,4 +15,4 @@ struct TRunResult {
 // standard output discarded; no shell is involved. Waits without a time-out. The process
 // is not tied to the caller: if the caller's process ends first, the tool runs on to the
 // end.
-TRunResult RunAndWait(int programFd, const std::vector<std::string>& arguments, int workingDirFd);
+RunResult RunAndWait(int programFd, const std::vector<std::string>& arguments, int workingDirFd);

@@ -17,14 +17,14 @@
 namespace {
 
 // Answers the open dialog with the given file; every other dialog is cancelled.
-class TScriptedDialogs : public TDialogs {
+class ScriptedDialogs : public Dialogs {
 public:
-    explicit TScriptedDialogs(QString path) : path_(std::move(path)) {}
-    std::optional<TFileDialogAnswer> OpenFile(QWidget*, const TFileDialogRequest&) override
+    explicit ScriptedDialogs(QString path) : path_(std::move(path)) {}
+    std::optional<FileDialogAnswer> OpenFile(QWidget*, const FileDialogRequest&) override
     {
-        return TFileDialogAnswer{path_, 0};
+        return FileDialogAnswer{path_, 0};
     }
-    std::optional<TFileDialogAnswer> SaveFile(QWidget*, const TFileDialogRequest&) override { return std::nullopt; }
+    std::optional<FileDialogAnswer> SaveFile(QWidget*, const FileDialogRequest&) override { return std::nullopt; }
     QMessageBox::StandardButton Message(QWidget*, const QString& caption, const QString& text, QMessageBox::Icon,
                                         QMessageBox::StandardButtons) override
     {
@@ -51,8 +51,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString output = QString::fromLocal8Bit(argv[1]);
-    TScriptedDialogs dialogs(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString());
-    TDialogs::Install(&dialogs);
+    ScriptedDialogs dialogs(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString());
+    Dialogs::Install(&dialogs);
 
     TMainForm MainForm;
     MainForm.show();
@@ -76,6 +76,6 @@ int main(int argc, char** argv)
         app.quit();
     });
     app.exec();
-    TDialogs::Install(nullptr);
+    Dialogs::Install(nullptr);
     return result;
 }

@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 #include <QRect>
 
-class TClickTracker {
+class ClickTracker {
 public:
     void Press(const QMouseEvent& event)
     {

@@ -49,14 +49,14 @@ QString ButtonText(QMessageBox::StandardButton button)
     }
 }
 
-class DesktopDialogs final : public TDialogs {
+class DesktopDialogs final : public Dialogs {
 public:
-    std::optional<TFileDialogAnswer> OpenFile(QWidget* parent, const TFileDialogRequest& request) override
+    std::optional<FileDialogAnswer> OpenFile(QWidget* parent, const FileDialogRequest& request) override
     {
         return Run(parent, request, QFileDialog::AcceptOpen);
     }
 
-    std::optional<TFileDialogAnswer> SaveFile(QWidget* parent, const TFileDialogRequest& request) override
+    std::optional<FileDialogAnswer> SaveFile(QWidget* parent, const FileDialogRequest& request) override
     {
         return Run(parent, request, QFileDialog::AcceptSave);
     }
@@ -98,7 +98,7 @@ public:
     }
 
 private:
-    static std::optional<TFileDialogAnswer> Run(QWidget* parent, const TFileDialogRequest& request,
+    static std::optional<FileDialogAnswer> Run(QWidget* parent, const FileDialogRequest& request,
                                                 QFileDialog::AcceptMode mode)
     {
         QFileDialog dialog(parent);
@@ -123,21 +123,21 @@ private:
                 ext = request.defaultExt;
             path += ext;
         }
-        return TFileDialogAnswer{path, filterIndex};
+        return FileDialogAnswer{path, filterIndex};
     }
 };
 
-TDialogs* installed = nullptr;
+Dialogs* installed = nullptr;
 
 }  // namespace
 
-TDialogs& TDialogs::Current()
+Dialogs& Dialogs::Current()
 {
     static DesktopDialogs desktop;
     return installed ? *installed : desktop;
 }
 
-void TDialogs::Install(TDialogs* dialogs)
+void Dialogs::Install(Dialogs* dialogs)
 {
     installed = dialogs;
 }

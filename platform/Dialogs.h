@@ -10,32 +10,32 @@ class QWidget;
 
 // A file dialog as the window describes it. The filter is written as pairs of
 // description and pattern separated by '|' ("Mp3 Music Files (*.mp3)|*.mp3|...").
-struct TFileDialogRequest {
+struct FileDialogRequest {
     QString filter;
     QString defaultExt;        // with its dot (".mp3"); empty for none
     bool confirmOverwrite = false;
 };
 
-struct TFileDialogAnswer {
+struct FileDialogAnswer {
     QString path;
     int filterIndex = 0;       // which filter entry was selected, from 0
 };
 
-class TDialogs {
+class Dialogs {
 public:
-    virtual ~TDialogs() = default;
+    virtual ~Dialogs() = default;
 
-    virtual std::optional<TFileDialogAnswer> OpenFile(QWidget* parent, const TFileDialogRequest& request) = 0;
-    virtual std::optional<TFileDialogAnswer> SaveFile(QWidget* parent, const TFileDialogRequest& request) = 0;
+    virtual std::optional<FileDialogAnswer> OpenFile(QWidget* parent, const FileDialogRequest& request) = 0;
+    virtual std::optional<FileDialogAnswer> SaveFile(QWidget* parent, const FileDialogRequest& request) = 0;
     // Returns the button that closed the box; closing it any other way gives the
     // escape button (Cancel or No where there is one).
     virtual QMessageBox::StandardButton Message(QWidget* parent, const QString& caption, const QString& text,
                                                 QMessageBox::Icon icon, QMessageBox::StandardButtons buttons) = 0;
 
     // The dialogs in use: the desktop ones unless a test installed others.
-    static TDialogs& Current();
+    static Dialogs& Current();
     // Installs a replacement (not owned); nullptr restores the desktop dialogs.
-    static void Install(TDialogs* dialogs);
+    static void Install(Dialogs* dialogs);
 };
 
 // "Mp3 Music Files (*.mp3)|*.mp3|All Files (*.*)|*.*" -> Qt's name filters

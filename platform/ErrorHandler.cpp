@@ -13,6 +13,6 @@ QString ErrorBoxText(const QString& message)
 
 void ShowErrorBox(const QString& message, QWidget* parent)
 {
-    TDialogs::Current().Message(parent ? parent : QApplication::activeWindow(), QApplication::applicationDisplayName(),
+    Dialogs::Current().Message(parent ? parent : QApplication::activeWindow(), QApplication::applicationDisplayName(),
                                 ErrorBoxText(message), QMessageBox::Critical, QMessageBox::Ok);
 }

@@ -5,8 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-TPicture::TPicture(const QImage& image, TPictureFormat format)
-    : image_(image), format_(image.isNull() ? TPictureFormat::None : format)
+TPicture::TPicture(const QImage& image, PictureFormat format)
+    : image_(image), format_(image.isNull() ? PictureFormat::None : format)
 {
 }
 
@@ -17,7 +17,7 @@ TPicture TPicture::FromFile(const QString& path)
     QImage image = reader.read();
     if (image.isNull())
         return {};
-    return TPicture(image, kind == "jpeg" || kind == "jpg" ? TPictureFormat::Jpeg : TPictureFormat::Bitmap);
+    return TPicture(image, kind == "jpeg" || kind == "jpg" ? PictureFormat::Jpeg : PictureFormat::Bitmap);
 }
 
 TImage::TImage(QWidget* parent) : QWidget(parent)
@@ -72,7 +72,7 @@ TCanvas& TImage::Canvas()
     if (picture_.Empty()) {
         QImage blank(qMax(width(), 1), qMax(height(), 1), QImage::Format_RGB32);
         blank.fill(Qt::white);
-        picture_ = TPicture(blank, TPictureFormat::Bitmap);
+        picture_ = TPicture(blank, PictureFormat::Bitmap);
     }
     if (!canvas_) {
         canvas_ = std::make_unique<TCanvas>(&picture_.Image());
@@ -93,7 +93,7 @@ void TImage::ResizeBitmap(int width, int height)
         QPainter p(&resized);
         p.drawImage(0, 0, picture_.Image());
     }
-    picture_ = TPicture(resized, TPictureFormat::Bitmap);
+    picture_ = TPicture(resized, PictureFormat::Bitmap);
     if (canvas_)
         canvas_->SetBitmap(&picture_.Image());
     ApplyAutoSize();

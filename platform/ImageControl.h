@@ -11,17 +11,17 @@
 #include "platform/Canvas.h"
 #include "platform/ClickTracker.h"
 
-enum class TPictureFormat { None, Jpeg, Bitmap };
+enum class PictureFormat { None, Jpeg, Bitmap };
 
 class TPicture {
 public:
     TPicture() = default;
-    TPicture(const QImage& image, TPictureFormat format);
+    TPicture(const QImage& image, PictureFormat format);
     // Reads a JPEG or BMP file (or Qt resource); empty when it cannot be read.
     static TPicture FromFile(const QString& path);
 
     bool Empty() const { return image_.isNull(); }
-    TPictureFormat Format() const { return format_; }
+    PictureFormat Format() const { return format_; }
     const QImage& Image() const { return image_; }
     QImage& Image() { return image_; }
     int Width() const { return image_.width(); }
@@ -29,7 +29,7 @@ public:
 
 private:
     QImage image_;
-    TPictureFormat format_ = TPictureFormat::None;
+    PictureFormat format_ = PictureFormat::None;
 };
 
 class TImage : public QWidget {
@@ -83,6 +83,6 @@ private:
     bool autoSize_ = false;
     QString hint_;
     bool showHint_ = true;
-    TClickTracker click_;
+    ClickTracker click_;
     std::unique_ptr<TCanvas> canvas_;
 };

@@ -40,6 +40,6 @@ private:
     void FitWidth();
 
     bool autoSize_ = false;
-    TClickTracker click_;
+    ClickTracker click_;
     unsigned int fontColor_ = 0x000000;
 };

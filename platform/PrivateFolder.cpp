@@ -127,9 +127,9 @@ bool IsPrivateFolder(const std::string& path)
     return OpenPrivateFolder(path).valid();
 }
 
-std::optional<TPrivateProgram> OpenPrivateProgram(const std::string& folder, const std::string& name)
+std::optional<PrivateProgram> OpenPrivateProgram(const std::string& folder, const std::string& name)
 {
-    TPrivateProgram opened;
+    PrivateProgram opened;
     opened.folder = OpenPrivateFolder(folder);
     if (!opened.folder || name.empty() || name.find('/') != std::string::npos)
         return std::nullopt;

@@ -23,7 +23,7 @@ bool IsPrivateFolder(const std::string& path);
 
 // A program in a private folder, opened for running: the folder and the program, each
 // opened without following symbolic links and checked through its own descriptor.
-struct TPrivateProgram {
+struct PrivateProgram {
     base::UniqueFd folder;
     base::UniqueFd program;
 };
@@ -31,4 +31,4 @@ struct TPrivateProgram {
 // Opens the program name in folder when the folder passes IsPrivateFolder and the
 // program is a regular file (not a symbolic link) owned by this user, not writable by
 // group or others and executable by its owner; nothing otherwise.
-std::optional<TPrivateProgram> OpenPrivateProgram(const std::string& folder, const std::string& name);
+std::optional<PrivateProgram> OpenPrivateProgram(const std::string& folder, const std::string& name);

@@ -11,7 +11,7 @@ constexpr int32_t kGap = 1;
 
 }  // namespace
 
-TRulerNumbers::TRulerNumbers(const QFont& font) : font_(font)
+RulerNumbers::RulerNumbers(const QFont& font) : font_(font)
 {
     const QFontMetrics metrics(font_);
     for (char digit = '0'; digit <= '9'; ++digit)
@@ -26,17 +26,17 @@ TRulerNumbers::TRulerNumbers(const QFont& font) : font_(font)
     }
 }
 
-int32_t TRulerNumbers::Width(int digits) const
+int32_t RulerNumbers::Width(int digits) const
 {
     return digitWidth_ * std::clamp(digits, 1, kMaxDigits);
 }
 
-int32_t TRulerNumbers::Step(int digits) const
+int32_t RulerNumbers::Step(int digits) const
 {
     return steps_[std::size_t(std::clamp(digits, 1, kMaxDigits))];
 }
 
-bool TRulerNumbers::Shows(int64_t labelIndex, int digits) const
+bool RulerNumbers::Shows(int64_t labelIndex, int digits) const
 {
     return labelIndex % Step(digits) == 0;
 }

@@ -9,12 +9,12 @@
 #include <array>
 #include <cstdint>
 
-class TRulerNumbers {
+class RulerNumbers {
 public:
     static constexpr int32_t kColumnsPerLabel = 25;   // a labelled tick every five seconds
     static constexpr int32_t kMaxDigits = 10;         // a column's second has at most this many
 
-    explicit TRulerNumbers(const QFont& font);
+    explicit RulerNumbers(const QFont& font);
 
     const QFont& Font() const { return font_; }
     // Columns that a number of this many digits may take at most (1 to kMaxDigits).

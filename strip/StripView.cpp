@@ -5,19 +5,19 @@
 
 #include "strip/WaveRender.h"
 
-TStripView::TStripView(QWidget* parent) : TImage(parent)
+StripView::StripView(QWidget* parent) : TImage(parent)
 {
     // Every pixel it shows is drawn by the strip; nothing beneath needs drawing first.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-TStripView::~TStripView()
+StripView::~StripView()
 {
     if (strip_)
         strip_->OnChange = nullptr;
 }
 
-void TStripView::SetStrip(TWaveRender* strip)
+void StripView::SetStrip(TWaveRender* strip)
 {
     if (strip_)
         strip_->OnChange = nullptr;
@@ -27,14 +27,14 @@ void TStripView::SetStrip(TWaveRender* strip)
     update();
 }
 
-QRect TStripView::VisibleRect() const
+QRect StripView::VisibleRect() const
 {
     if (!parentWidget())
         return rect();
     return rect() & QRect(mapFromParent(QPoint(0, 0)), parentWidget()->size());
 }
 
-void TStripView::Render(int firstColumn, int count)
+void StripView::Render(int firstColumn, int count)
 {
     const int height = strip_->StripHeight();
     if (buffer_.width() != count || buffer_.height() != height) {
@@ -48,7 +48,7 @@ void TStripView::Render(int firstColumn, int count)
     strip_->PaintColumns(canvas_, firstColumn, count);
 }
 
-QImage TStripView::VisibleImage()
+QImage StripView::VisibleImage()
 {
     const QRect visible = VisibleRect();
     if (!strip_ || visible.isEmpty())
@@ -57,7 +57,7 @@ QImage TStripView::VisibleImage()
     return buffer_.copy();
 }
 
-void TStripView::paintEvent(QPaintEvent* event)
+void StripView::paintEvent(QPaintEvent* event)
 {
     const QRect area = event->rect() & VisibleRect();
     if (area.isEmpty())

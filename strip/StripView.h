@@ -14,11 +14,11 @@
 
 class TWaveRender;
 
-class TStripView : public TImage {
+class StripView : public TImage {
     Q_OBJECT
 public:
-    explicit TStripView(QWidget* parent = nullptr);
-    ~TStripView() override;
+    explicit StripView(QWidget* parent = nullptr);
+    ~StripView() override;
 
     // The strip shown; not owned, null for none. The view redraws on each of its changes,
     // so a strip set here must be set back to null before it is destroyed.

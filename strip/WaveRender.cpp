@@ -101,7 +101,7 @@ void TWaveRender::PaintColumns(TCanvas& canvas, int32_t firstColumn, int32_t cou
     canvas.SetOriginColumn(previousOrigin);
 }
 
-const TRulerNumbers& TWaveRender::Numbers(const QFont& font)
+const RulerNumbers& TWaveRender::Numbers(const QFont& font)
 {
     if (!FNumbers || FNumbers->Font() != font)
         FNumbers.emplace(font);
@@ -140,8 +140,8 @@ void TWaveRender::DrawRuler(TCanvas& canvas, int64_t first, int64_t end)
 
     // A number every five seconds where it fits, its left edge on its tick. Numbers that
     // start left of the first column may still reach into it.
-    const TRulerNumbers& numbers = Numbers(canvas.Font());
-    constexpr int64_t perLabel = TRulerNumbers::kColumnsPerLabel;
+    const RulerNumbers& numbers = Numbers(canvas.Font());
+    constexpr int64_t perLabel = RulerNumbers::kColumnsPerLabel;
     const int64_t labelEnd = std::min<int64_t>(FWaveWidth, end);
     for (int64_t label = std::max<int64_t>(1, (first - numbers.WidestNumber()) / perLabel);
          label * perLabel - 1 < labelEnd; ++label) {

@@ -71,7 +71,7 @@ private:
     void DrawColumns(TCanvas& canvas, int64_t first, int64_t end);
     void DrawRuler(TCanvas& canvas, int64_t first, int64_t end);
     // The rule for the ruler's numbers in the canvas's font, worked out once per font.
-    const TRulerNumbers& Numbers(const QFont& font);
+    const RulerNumbers& Numbers(const QFont& font);
 
     TCanvas* FStripCanvas;
     int32_t FStripWidth;
@@ -81,7 +81,7 @@ private:
     int32_t FEndPos = 150;
     int32_t FCursorPos = 20;
     std::vector<int32_t> FWave;
-    std::optional<TRulerNumbers> FNumbers;
+    std::optional<RulerNumbers> FNumbers;
     const TColor FBackColor = BackColor;
     const TColor FWaveColor = 0x008000;     // green
     const TColor FSelColor = 0x808080;      // grey

@@ -15,14 +15,14 @@
 namespace {
 
 // Answers the open dialog with the file given on the command line.
-class PickFile : public TDialogs {
+class PickFile : public Dialogs {
 public:
     explicit PickFile(QString path) : path_(std::move(path)) {}
-    std::optional<TFileDialogAnswer> OpenFile(QWidget*, const TFileDialogRequest&) override
+    std::optional<FileDialogAnswer> OpenFile(QWidget*, const FileDialogRequest&) override
     {
-        return TFileDialogAnswer{path_, 0};
+        return FileDialogAnswer{path_, 0};
     }
-    std::optional<TFileDialogAnswer> SaveFile(QWidget*, const TFileDialogRequest&) override { return {}; }
+    std::optional<FileDialogAnswer> SaveFile(QWidget*, const FileDialogRequest&) override { return {}; }
     QMessageBox::StandardButton Message(QWidget*, const QString&, const QString& text, QMessageBox::Icon,
                                         QMessageBox::StandardButtons) override
     {
@@ -51,7 +51,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName("Tallowick");
     InstallWindowReaderDefaults();
     PickFile dialogs(QString::fromLocal8Bit(argv[1]));
-    TDialogs::Install(&dialogs);
+    Dialogs::Install(&dialogs);
     TMainForm window;
     window.show();
     window.btnOpenClick(window.btnOpen);

@@ -15,11 +15,11 @@
 
 namespace {
 
-class Answers : public TDialogs {
+class Answers : public Dialogs {
 public:
     Answers(QString source, QString target) : source_(std::move(source)), target_(std::move(target)) {}
-    std::optional<TFileDialogAnswer> OpenFile(QWidget*, const TFileDialogRequest&) override { return TFileDialogAnswer{source_, 0}; }
-    std::optional<TFileDialogAnswer> SaveFile(QWidget*, const TFileDialogRequest&) override { return TFileDialogAnswer{target_, 0}; }
+    std::optional<FileDialogAnswer> OpenFile(QWidget*, const FileDialogRequest&) override { return FileDialogAnswer{source_, 0}; }
+    std::optional<FileDialogAnswer> SaveFile(QWidget*, const FileDialogRequest&) override { return FileDialogAnswer{target_, 0}; }
     QMessageBox::StandardButton Message(QWidget*, const QString&, const QString& text, QMessageBox::Icon,
                                         QMessageBox::StandardButtons) override
     {
@@ -64,7 +64,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName("Tallowick");
     InstallWindowReaderDefaults();
     Answers answers(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
-    TDialogs::Install(&answers);
+    Dialogs::Install(&answers);
     TMainForm window;
     window.show();
     window.btnOpenClick(window.btnOpen);

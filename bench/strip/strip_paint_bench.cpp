@@ -33,7 +33,7 @@ constexpr int kViewportColumns = 370;
 struct ShownStrip {
     explicit ShownStrip(int columns) : render(nullptr, 276, kHeight)
     {
-        view = new TStripView;
+        view = new StripView;
         view->resize(276, kHeight);
         view->SetStrip(&render);
         area.resize(363, 171);
@@ -49,7 +49,7 @@ struct ShownStrip {
 
     TWaveRender render;
     QScrollArea area;
-    TStripView* view = nullptr;
+    StripView* view = nullptr;
 };
 
 void CursorTick(benchmark::State& state)

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t result = reader.Load();
 
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    const mpgreference::TOutcome expected = mpgreference::Scan(bytes);
+    const mpgreference::Outcome expected = mpgreference::Scan(bytes);
     Check(result == (expected.result == 0 ? 0 : TMPEGAudio::mrCancel), "result");
     Check(handlerCalls == (expected.result == 0 ? 0 : 1), "handler calls");
     Check(reader.FirstFramePos() == expected.firstFramePos, "FirstFramePos");

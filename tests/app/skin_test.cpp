@@ -231,22 +231,22 @@ TEST_F(SkinTest, TooltipsShowTheHintsExceptOnOpen)
 struct ButtonPictures {
     const char* name;
     QSize size;
-    TPictureFormat over;
-    TPictureFormat down;
+    PictureFormat over;
+    PictureFormat down;
 };
 
 const ButtonPictures kButtons[] = {
-    {"btnOpen", {108, 32}, TPictureFormat::Jpeg, TPictureFormat::Bitmap},
-    {"btnSave", {108, 32}, TPictureFormat::Jpeg, TPictureFormat::Bitmap},
-    {"btnPlay", {47, 48}, TPictureFormat::Jpeg, TPictureFormat::Jpeg},
-    {"btnMarkStart", {36, 35}, TPictureFormat::Jpeg, TPictureFormat::Bitmap},
-    {"btnMarkEnd", {36, 35}, TPictureFormat::Jpeg, TPictureFormat::Bitmap},
-    {"btnPlaySelected", {36, 36}, TPictureFormat::Jpeg, TPictureFormat::Bitmap},
-    {"btnMoveLeft", {40, 40}, TPictureFormat::Jpeg, TPictureFormat::Bitmap},
-    {"btnMoveRight", {42, 42}, TPictureFormat::Jpeg, TPictureFormat::Bitmap},
-    {"MouseEffectImage1", {35, 35}, TPictureFormat::Jpeg, TPictureFormat::Bitmap},
-    {"btnMinimize", {14, 14}, TPictureFormat::Bitmap, TPictureFormat::Jpeg},
-    {"btnClose", {14, 14}, TPictureFormat::Jpeg, TPictureFormat::Bitmap},
+    {"btnOpen", {108, 32}, PictureFormat::Jpeg, PictureFormat::Bitmap},
+    {"btnSave", {108, 32}, PictureFormat::Jpeg, PictureFormat::Bitmap},
+    {"btnPlay", {47, 48}, PictureFormat::Jpeg, PictureFormat::Jpeg},
+    {"btnMarkStart", {36, 35}, PictureFormat::Jpeg, PictureFormat::Bitmap},
+    {"btnMarkEnd", {36, 35}, PictureFormat::Jpeg, PictureFormat::Bitmap},
+    {"btnPlaySelected", {36, 36}, PictureFormat::Jpeg, PictureFormat::Bitmap},
+    {"btnMoveLeft", {40, 40}, PictureFormat::Jpeg, PictureFormat::Bitmap},
+    {"btnMoveRight", {42, 42}, PictureFormat::Jpeg, PictureFormat::Bitmap},
+    {"MouseEffectImage1", {35, 35}, PictureFormat::Jpeg, PictureFormat::Bitmap},
+    {"btnMinimize", {14, 14}, PictureFormat::Bitmap, PictureFormat::Jpeg},
+    {"btnClose", {14, 14}, PictureFormat::Jpeg, PictureFormat::Bitmap},
 };
 
 TEST_F(SkinTest, EveryButtonHoldsItsThreePictures)
@@ -257,7 +257,7 @@ TEST_F(SkinTest, EveryButtonHoldsItsThreePictures)
         ASSERT_NE(button, nullptr);
         EXPECT_FALSE(button->RevertOnLeave());
         const TPicture& normal = button->OriginPicture();
-        EXPECT_EQ(normal.Format(), TPictureFormat::Jpeg);
+        EXPECT_EQ(normal.Format(), PictureFormat::Jpeg);
         EXPECT_EQ(normal.Image().size(), b.size);
         EXPECT_EQ(button->Picture().Image(), normal.Image());
         EXPECT_EQ(button->OverPicture().Format(), b.over);
@@ -274,9 +274,9 @@ TEST_F(SkinTest, EveryButtonHoldsItsThreePictures)
 
 TEST_F(SkinTest, BackgroundAndBannerPictures)
 {
-    EXPECT_EQ(form.imgBack->Picture().Format(), TPictureFormat::Jpeg);
+    EXPECT_EQ(form.imgBack->Picture().Format(), PictureFormat::Jpeg);
     EXPECT_EQ(form.imgBack->Picture().Image().size(), QSize(598, 422));
-    EXPECT_EQ(form.imgAd->Picture().Format(), TPictureFormat::Jpeg);
+    EXPECT_EQ(form.imgAd->Picture().Format(), PictureFormat::Jpeg);
     EXPECT_EQ(form.imgAd->Picture().Image().size(), QSize(363, 179));
     // The banner keeps its control's size and is cut to its 170 rows.
     EXPECT_FALSE(form.imgAd->AutoSize());
@@ -435,7 +435,7 @@ void ExpectAboutDialog(QWidget* dialog, const QString& homepage)
     EXPECT_FALSE(flags & Qt::FramelessWindowHint);
 
     EXPECT_EQ(about->Image1->geometry(), QRect(0, 0, 300, 266));
-    EXPECT_EQ(about->Image1->Picture().Format(), TPictureFormat::Jpeg);
+    EXPECT_EQ(about->Image1->Picture().Format(), PictureFormat::Jpeg);
     EXPECT_EQ(about->Label1->text(), "( Version 1.20 )");
     EXPECT_EQ(about->Label1->pos(), QPoint(97, 68));
     EXPECT_TRUE(about->Label1->font().bold());

@@ -80,7 +80,7 @@ struct Decoded {
     }
 };
 
-Decoded DecodeStretch(TAudioDecoder& decoder, int64_t fromMs, int64_t toMs)
+Decoded DecodeStretch(AudioDecoder& decoder, int64_t fromMs, int64_t toMs)
 {
     Decoded result;
     result.channels = decoder.OutputChannels();
@@ -103,7 +103,7 @@ TEST_F(AudioDecoderTest, AStretchOfPcmStartsAndEndsOnTheExactSample)
     const std::string ramp = dir_.file("ramp.wav");
     ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "aevalsrc=exprs=(mod(n\\,20000)-10000)/32768:s=8000:d=3",
                                   "-c:a", "pcm_s16le", ramp}));
-    TAudioDecoder decoder(ramp);
+    AudioDecoder decoder(ramp);
     EXPECT_EQ(decoder.SourceSampleRate(), 8000);
     EXPECT_EQ(decoder.DurationMs(), 3000);
 
@@ -143,7 +143,7 @@ TEST_F(AudioDecoderTest, EveryFormatCutsTheSecondSecondCleanly)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         ASSERT_TRUE(MakePitchSteps(dir_.file(c.file), c.encoderArgs));
-        TAudioDecoder decoder(dir_.file(c.file));
+        AudioDecoder decoder(dir_.file(c.file));
         const Decoded whole = DecodeStretch(decoder, 0, 3000);
         const Decoded second = DecodeStretch(decoder, 1000, 2000);
         ASSERT_EQ(second.Frames(), 44100u);
@@ -169,7 +169,7 @@ TEST_F(AudioDecoderTest, EveryFormatCutsTheSecondSecondCleanly)
 TEST_F(AudioDecoderTest, ConvertsToTheRequestedRateAndChannels)
 {
     ASSERT_TRUE(MakePitchSteps(dir_.file("steps.wav")));
-    TAudioDecoder decoder(dir_.file("steps.wav"));
+    AudioDecoder decoder(dir_.file("steps.wav"));
     decoder.SetOutputFormat(48000, 1);
     const Decoded got = DecodeStretch(decoder, 1000, 2000);
     EXPECT_EQ(got.channels, 1);
@@ -187,7 +187,7 @@ TEST_F(AudioDecoderTest, LengthIsFoundByDecodingWhereTheContainerDoesNotTellIt)
                                                          "-c:a", "flac", "-f", "flac", "-"});
     ASSERT_EQ(flac.exitCode, 0) << flac.standardError;
     fixtures::WriteFile(dir_.file("piped.flac"), flac.standardOutput);
-    TAudioDecoder decoder(dir_.file("piped.flac"));
+    AudioDecoder decoder(dir_.file("piped.flac"));
     EXPECT_EQ(decoder.DurationMs(), 2500);
 }
 
@@ -198,9 +198,9 @@ TEST_F(AudioDecoderTest, AFileWithoutAudioGivesFfmpegsText)
     const std::string picture = dir_.file("picture.mp4");
     ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "color=c=red:s=16x16", "-frames:v", "1", "-c:v", "mpeg4", picture}));
     try {
-        TAudioDecoder decoder(picture);
+        AudioDecoder decoder(picture);
         FAIL() << "a picture opened as audio";
-    } catch (const TAudioDecoderError& error) {
+    } catch (const AudioDecoderError& error) {
         EXPECT_STREQ(error.what(), "Stream not found");
     }
 }

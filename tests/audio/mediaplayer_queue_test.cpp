@@ -14,7 +14,7 @@ TEST(PcmQueueTest, CarriesEveryByteInOrderThroughASmallQueue)
     // 100 000 bytes through 97 bytes of room, written and read in pieces of unrelated sizes,
     // so the ring wraps at every possible offset.
     constexpr size_t kTotal = 100000;
-    TPcmQueue queue(97);
+    PcmQueue queue(97);
     std::thread producer([&queue] {
         std::vector<uint8_t> piece;
         size_t next = 0;
@@ -49,7 +49,7 @@ TEST(PcmQueueTest, CarriesEveryByteInOrderThroughASmallQueue)
 
 TEST(PcmQueueTest, AFullQueueHoldsTheProducerUntilCancelled)
 {
-    TPcmQueue queue(16);
+    PcmQueue queue(16);
     const std::vector<uint8_t> bytes(40, 0x5a);
     std::atomic<int> result{-1};
     std::thread producer([&] { result = queue.Push(bytes.data(), bytes.size()) ? 1 : 0; });
@@ -68,7 +68,7 @@ TEST(PcmQueueTest, AFullQueueHoldsTheProducerUntilCancelled)
 
 TEST(PcmQueueTest, AnEmptyReadIsAnsweredWhenBytesOrTheEndArrive)
 {
-    TPcmQueue queue(64);
+    PcmQueue queue(64);
     int calls = 0;
     queue.SetStarvedCallback([&calls] { ++calls; });
     const uint8_t bytes[8] = {1, 2, 3, 4, 5, 6, 7, 8};

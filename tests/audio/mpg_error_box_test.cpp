@@ -45,8 +45,8 @@ TEST(MPGErrorBox, LooksAsDescribedAndAnswersEachButton)
     reader.SetAutoLoad(false);
     reader.SetFileName("/music/a song.mp3");
 
-    struct TCase { const char* name; std::function<void(QMessageBox&)> act; std::uint16_t answer; };
-    const TCase cases[] = {
+    struct Case { const char* name; std::function<void(QMessageBox&)> act; std::uint16_t answer; };
+    const Case cases[] = {
         {"Cancel", [](QMessageBox& b) { ButtonNamed(b, "Cancel")->click(); }, TMPEGAudio::mrCancel},
         {"Retry", [](QMessageBox& b) { ButtonNamed(b, "Retry")->click(); }, TMPEGAudio::mrRetry},
         {"Ignore", [](QMessageBox& b) { ButtonNamed(b, "Ignore")->click(); }, TMPEGAudio::mrIgnore},

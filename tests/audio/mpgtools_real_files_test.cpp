@@ -17,19 +17,19 @@ using fixtures::ScratchDir;
 
 namespace {
 
-struct TProbe {
+struct ProbeResult {
     int sampleRate = 0;
     int channels = 0;
     double duration = 0;
     std::vector<std::int64_t> packets;  // byte positions of the audio frames the demuxer finds
 };
 
-TProbe Probe(const std::string& path)
+ProbeResult Probe(const std::string& path)
 {
     const auto out = RunTool({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
                               "stream=sample_rate,channels:format=duration", "-of",
                               "default=noprint_wrappers=1", path});
-    TProbe probe;
+    ProbeResult probe;
     std::istringstream lines(out.standardOutput);
     std::string line;
     while (std::getline(lines, line)) {
@@ -66,7 +66,7 @@ std::int64_t Id3v2Size(const std::string& path)
     return 10 + size + (footer ? 10 : 0);
 }
 
-struct TRealCase {
+struct RealCase {
     const char* name;
     std::string file;
     int version, layer, sampleRate, bitRate;  // bitRate -1: variable (Xing)
@@ -121,7 +121,7 @@ bool MPGToolsRealFiles::ready = false;
 TEST_F(MPGToolsRealFiles, PropertiesMatchFfprobe)
 {
     ASSERT_TRUE(ready) << "ffmpeg or lame could not make the files";
-    const TRealCase cases[] = {
+    const RealCase cases[] = {
         {"MPEG1 Layer III CBR 44.1k stereo", "cbr.mp3", 1, 3, 44100, 128, false, 1152},
         {"MPEG2 Layer III 22.05k", "mpeg2.mp3", 2, 3, 22050, 64, false, 576},
         {"MPEG2.5 Layer III 8k mono", "mpeg25.mp3", 3, 3, 8000, 16, true, 576},
@@ -140,7 +140,7 @@ TEST_F(MPGToolsRealFiles, PropertiesMatchFfprobe)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = dir->file(c.file);
-        const TProbe probe = Probe(path);
+        const ProbeResult probe = Probe(path);
         TMPEGAudio r;
         r.SetReadErrorHandler({});
         r.SetFileName(path);

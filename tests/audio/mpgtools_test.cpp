@@ -59,7 +59,7 @@ void ExpectResetValues(const TMPEGAudio& r)
 }
 
 // A file of the given size with a header pair at the start (the second header one frame on).
-std::string PairFile(const THeaderFields& fields, std::size_t frameLength, std::size_t size)
+std::string PairFile(const HeaderFields& fields, std::size_t frameLength, std::size_t size)
 {
     std::string file;
     Put(file, 0, HeaderBytes(fields));
@@ -82,15 +82,15 @@ int OpenDescriptorsOf(const std::string& path)
 
 // ---- DecodeHeader --------------------------------------------------------------------------
 
-struct TDecodeCase {
+struct DecodeCase {
     const char* name;
-    THeaderFields fields;
+    HeaderFields fields;
     int version, layer, sampleRate, bitRate, frameLength;
 };
 
 TEST(MPGToolsDecodeHeader, FieldsAndFrameLengths)
 {
-    const TDecodeCase cases[] = {
+    const DecodeCase cases[] = {
         {"MPEG1 L3 128k 44100", {1, 3, 9, 0, false}, 1, 3, 44100, 128, 417},
         {"MPEG1 L3 128k 44100 padded", {1, 3, 9, 0, true}, 1, 3, 44100, 128, 418},
         // Layer III of MPEG 2 and 2.5: 576 samples, 72000 × kbit/s / Hz + padding.
@@ -126,9 +126,9 @@ TEST(MPGToolsDecodeHeader, FieldsAndFrameLengths)
 
 TEST(MPGToolsDecodeHeader, BitRateTablesOfBothStandards)
 {
-    struct TRow { int version, layer; std::vector<int> rates; };
+    struct Row { int version, layer; std::vector<int> rates; };
     // ISO/IEC 11172-3 and ISO/IEC 13818-3, indices 0 to 15.
-    const TRow rows[] = {
+    const Row rows[] = {
         {1, 1, {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0}},
         {1, 2, {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0}},
         {1, 3, {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
@@ -143,7 +143,7 @@ TEST(MPGToolsDecodeHeader, BitRateTablesOfBothStandards)
             SCOPED_TRACE("version " + std::to_string(row.version) + " layer " + std::to_string(row.layer) +
                          " index " + std::to_string(index));
             TMPEGAudio r;
-            THeaderFields fields;
+            HeaderFields fields;
             fields.version = row.version;
             fields.layer = row.layer;
             fields.bitRateIndex = index;
@@ -157,7 +157,7 @@ TEST(MPGToolsDecodeHeader, FlagBitsAndModes)
 {
     for (int mode = 0; mode < 4; ++mode) {
         for (int bits = 0; bits < 8; ++bits) {
-            THeaderFields fields;
+            HeaderFields fields;
             fields.mode = mode;
             fields.protectionBit = bits & 1;
             fields.copyright = bits & 2;
@@ -244,8 +244,8 @@ TEST(MPGToolsState, DurationTimeAndTexts)
     ScratchDir dir;
     // Xing frame counts of MPEG 2.5 Layer III at 8000 Hz (576 / 8000 s per frame) giving a
     // chosen Duration.
-    struct TCase { std::uint32_t frames; int duration; int h, m, s; };
-    const TCase cases[] = {{910208, 65535, 18, 12, 15}, {3472, 250, 0, 4, 10}, {50000, 3600, 1, 0, 0}};
+    struct Case { std::uint32_t frames; int duration; int h, m, s; };
+    const Case cases[] = {{910208, 65535, 18, 12, 15}, {3472, 250, 0, 4, 10}, {50000, 3600, 1, 0, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.duration);
         std::string file = PairFile({3, 3, 8, 2, false}, 72000 * 64 / 8000, 5000);
@@ -269,7 +269,7 @@ TEST(MPGToolsFailure, TinyFilesAreNotReadAndNotReported)
         const std::string path = dir.file("tiny" + std::to_string(size) + ".mp3");
         WriteFile(path, std::string(std::size_t(size), '\xFF'));
         TMPEGAudio r;
-        TAnswers answers;
+        Answers answers;
         r.SetReadErrorHandler(answers.Handler());
         EXPECT_EQ(LoadFile(r, path), 0);
         EXPECT_EQ(answers.Calls(), 0);
@@ -293,7 +293,7 @@ TEST(MPGToolsFailure, NoHeaderScansWholeFileAndReportsOnce)
     WriteFile(path, contents);
 
     TMPEGAudio r;
-    TAnswers answers;
+    Answers answers;
     int openWhileReporting = -1;
     answers.onCall = [&] { openWhileReporting = OpenDescriptorsOf(path); };
     r.SetReadErrorHandler(answers.Handler());
@@ -310,15 +310,15 @@ TEST(MPGToolsFailure, NoHeaderScansWholeFileAndReportsOnce)
 TEST(MPGToolsFailure, MissingFileGivesNotFoundTitle)
 {
     ScratchDir dir;
-    struct TCase { std::string name, title; };
-    const TCase cases[] = {
+    struct Case { std::string name, title; };
+    const Case cases[] = {
         {"short.mp3", "[not found: short.mp3]"},
         {"a-rather-long-song-name.mp3", "[not found: a-rather-long-song"},  // 12 + 18 characters
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TMPEGAudio r;
-        TAnswers answers;
+        Answers answers;
         r.SetReadErrorHandler(answers.Handler());
         EXPECT_EQ(LoadFile(r, dir.file(c.name)), TMPEGAudio::mrCancel);
         EXPECT_EQ(answers.Calls(), 1);
@@ -351,7 +351,7 @@ TEST(MPGToolsFailure, RetryReadsAgainWithoutReset)
     const std::string path = dir.file("later.mp3");
     {   // Retry, then Cancel: the handler is asked twice.
         TMPEGAudio r;
-        TAnswers answers;
+        Answers answers;
         answers.answers = {TMPEGAudio::mrRetry, TMPEGAudio::mrCancel};
         r.SetReadErrorHandler(answers.Handler());
         EXPECT_EQ(LoadFile(r, path), TMPEGAudio::mrCancel);
@@ -359,7 +359,7 @@ TEST(MPGToolsFailure, RetryReadsAgainWithoutReset)
     }
     {   // The file appears before Retry: the second read finds it.
         TMPEGAudio r;
-        TAnswers answers;
+        Answers answers;
         answers.answers = {TMPEGAudio::mrRetry};
         answers.onCall = [&] { WriteFile(path, PairFile({1, 3, 9, 0, false}, 417, 4000000)); };
         r.SetReadErrorHandler(answers.Handler());
@@ -370,7 +370,7 @@ TEST(MPGToolsFailure, RetryReadsAgainWithoutReset)
     }
     {   // Ignore is passed back as it is.
         TMPEGAudio r;
-        TAnswers answers;
+        Answers answers;
         answers.answers = {TMPEGAudio::mrIgnore};
         r.SetReadErrorHandler(answers.Handler());
         EXPECT_EQ(LoadFile(r, dir.file("never.mp3")), TMPEGAudio::mrIgnore);
@@ -389,7 +389,7 @@ TEST(MPGToolsFailure, FileThatCannotBeOpenedGivesErrno)
     std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
     ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     TMPEGAudio r;
-    TAnswers answers;
+    Answers answers;
     r.SetReadErrorHandler(answers.Handler());
     EXPECT_EQ(LoadFile(r, socketPath), TMPEGAudio::mrCancel);
     EXPECT_EQ(answers.Calls(), 1);
@@ -419,9 +419,9 @@ TEST(MPGToolsFailure, DirectoryIsNotAFile)
 
 // ---- Constant bit rate and pairing ---------------------------------------------------------
 
-struct TCbrCase {
+struct CbrCase {
     const char* name;
-    THeaderFields fields;
+    HeaderFields fields;
     std::size_t frameLength;
     std::size_t size;
     int duration;
@@ -430,7 +430,7 @@ struct TCbrCase {
 
 TEST(MPGToolsLoad, ConstantBitRatePairs)
 {
-    const TCbrCase cases[] = {
+    const CbrCase cases[] = {
         {"MPEG1 L3 128k", {1, 3, 9, 0, false}, 417, 4000000, 250, "128"},
         {"MPEG1 L3 128k padded", {1, 3, 9, 0, true}, 418, 4000000, 250, "128"},
         {"MPEG2 L3 64k 22050", {2, 3, 8, 0, false}, 208, 800000, 100, "64"},
@@ -445,7 +445,7 @@ TEST(MPGToolsLoad, ConstantBitRatePairs)
         const std::string path = dir.file("cbr.mp3");
         WriteFile(path, PairFile(c.fields, c.frameLength, c.size));
         TMPEGAudio r;
-        TAnswers answers;
+        Answers answers;
         r.SetReadErrorHandler(answers.Handler());
         EXPECT_EQ(LoadFile(r, path), 0);
         EXPECT_EQ(answers.Calls(), 0);
@@ -477,8 +477,8 @@ TEST(MPGToolsLoad, SecondHeaderFieldsWinAndFirstPairInFileOrderIsTaken)
 {
     ScratchDir dir;
     std::string file(300, 'j');
-    THeaderFields first{1, 3, 9, 0, true};
-    THeaderFields second{1, 3, 11, 0, false, true, 3, true, true};  // 192k mono, copyright, original
+    HeaderFields first{1, 3, 9, 0, true};
+    HeaderFields second{1, 3, 11, 0, false, true, 3, true, true};  // 192k mono, copyright, original
     Put(file, 50, HeaderBytes(first));       // a lone header: the scan goes on after it
     Put(file, 100, HeaderBytes(first));
     Put(file, 100 + 418, HeaderBytes(second));
@@ -511,7 +511,7 @@ TEST(MPGToolsLoad, FirstHeaderRunningPastTheEndIsGivenUp)
     file.resize(at + 200, '\0');
     WriteFile(dir.file("end.mp3"), file);
     TMPEGAudio r;
-    TAnswers answers;
+    Answers answers;
     r.SetReadErrorHandler(answers.Handler());
     EXPECT_EQ(LoadFile(r, dir.file("end.mp3")), 0);
     EXPECT_EQ(answers.Calls(), 0);
@@ -523,8 +523,8 @@ TEST(MPGToolsLoad, RoomForTheFrameAtTheEndOfTheFile)
 {
     // Length - FirstFramePos - FrameLength + 2 × ErrorProt must be > 0; a confirming read that
     // then runs past the end fails the load with the first header's data.
-    struct TCase { bool protectionBit; std::size_t tail; std::int32_t result; bool resetData; };
-    const TCase cases[] = {
+    struct Case { bool protectionBit; std::size_t tail; std::int32_t result; bool resetData; };
+    const Case cases[] = {
         {false, 0, -1, true},   // no room: given up, reset values
         {false, 1, -1, false},  // room 1: the 4-byte read comes up short
         {true, 0, -1, false},   // ErrorProt adds 2 of room, then the read is short
@@ -533,14 +533,14 @@ TEST(MPGToolsLoad, RoomForTheFrameAtTheEndOfTheFile)
     ScratchDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.protectionBit) + "/" + std::to_string(c.tail));
-        THeaderFields fields{1, 3, 9, 0, false};
+        HeaderFields fields{1, 3, 9, 0, false};
         fields.protectionBit = c.protectionBit;
         std::string file(100, '\0');
         Put(file, 100, HeaderBytes(fields));
         file.resize(100 + 417 + c.tail, '\0');
         WriteFile(dir.file("room.mp3"), file);
         TMPEGAudio r;
-        TAnswers answers;
+        Answers answers;
         r.SetReadErrorHandler(answers.Handler());
         EXPECT_EQ(LoadFile(r, dir.file("room.mp3")), TMPEGAudio::mrCancel);
         EXPECT_EQ(answers.Calls(), 1);
@@ -558,8 +558,8 @@ TEST(MPGToolsLoad, RoomForTheFrameAtTheEndOfTheFile)
 
 TEST(MPGToolsXing, OffsetsByVersionAndChannels)
 {
-    struct TCase { const char* name; THeaderFields fields; std::size_t frameLength; std::size_t xingAt; bool vbr; };
-    const TCase cases[] = {
+    struct Case { const char* name; HeaderFields fields; std::size_t frameLength; std::size_t xingAt; bool vbr; };
+    const Case cases[] = {
         {"MPEG1 stereo at 36", {1, 3, 9, 0, false, true, 0}, 417, 36, true},
         {"MPEG1 joint at 36", {1, 3, 9, 0, false, true, 1}, 417, 36, true},
         {"MPEG1 mono at 21", {1, 3, 9, 0, false, true, 3}, 417, 21, true},
@@ -588,8 +588,8 @@ TEST(MPGToolsXing, OffsetsByVersionAndChannels)
 
 TEST(MPGToolsXing, DurationRoundsHalfToEven)
 {
-    struct TCase { THeaderFields fields; std::uint32_t frames; int duration; std::size_t xingAt = 36; };
-    const TCase cases[] = {
+    struct Case { HeaderFields fields; std::uint32_t frames; int duration; std::size_t xingAt = 36; };
+    const Case cases[] = {
         {{1, 3, 9, 0, false}, 10000, 261},   // 261.22 at 44100
         {{1, 3, 9, 2, false}, 125, 4},       // 4.5 at 32000
         {{1, 3, 9, 2, false}, 625, 22},      // 22.5
@@ -628,7 +628,7 @@ TEST(MPGToolsXing, WithoutFrameCountTheLoadFails)
         Put(file, 36, XingBlock(flags, 10000));
         WriteFile(dir.file("x.mp3"), file);
         TMPEGAudio r;
-        TAnswers answers;
+        Answers answers;
         r.SetReadErrorHandler(answers.Handler());
         EXPECT_EQ(LoadFile(r, dir.file("x.mp3")), TMPEGAudio::mrCancel);
         EXPECT_EQ(answers.Calls(), 1);
@@ -655,8 +655,8 @@ TEST(MPGToolsXing, WithoutFrameCountTheLoadFails)
 
 TEST(MPGToolsTag, TextRules)
 {
-    struct TCase { const char* name; std::string stored, expected; };
-    const TCase cases[] = {
+    struct Case { const char* name; std::string stored, expected; };
+    const Case cases[] = {
         {"trailing blanks", "Song" + std::string(26, ' '), "Song"},
         {"zero byte ends the text", std::string("Song\0rest of it", 15), "Song"},
         {"leading blanks stay", "   Song  ", "   Song"},
@@ -667,7 +667,7 @@ TEST(MPGToolsTag, TextRules)
     ScratchDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TTag tag;
+        Tag tag;
         tag.title = c.stored;
         tag.artist = c.stored;
         tag.album = c.stored;
@@ -693,7 +693,7 @@ TEST(MPGToolsTag, TextRules)
 TEST(MPGToolsTag, CommentRunsToByte126AndTrackIsAlwaysByte126)
 {
     ScratchDir dir;
-    TTag tag;
+    Tag tag;
     tag.comment = std::string(29, 'c');  // byte 125 not zero (ID3v1.0 style)
     tag.track = 'Z';
     std::string file = PairFile({1, 3, 9, 0, false}, 417, 2000);
@@ -708,8 +708,8 @@ TEST(MPGToolsTag, CommentRunsToByte126AndTrackIsAlwaysByte126)
 TEST(MPGToolsTag, WithoutTagTitleIsTheFileName)
 {
     ScratchDir dir;
-    struct TCase { std::string name; std::size_t size; std::string tagId; std::string title; };
-    const TCase cases[] = {
+    struct Case { std::string name; std::size_t size; std::string tagId; std::string title; };
+    const Case cases[] = {
         {"plain.mp3", 2000, "", "plain.mp3"},
         {"a-file-name-longer-than-thirty-characters.mp3", 2000, "", "a-file-name-longer-than-thirty"},
         {"lower.mp3", 2000, "tag", "lower.mp3"},  // the id is compared with its case
@@ -737,8 +737,8 @@ TEST(MPGToolsPump, RunsAtMultiplesOf300AndCanEndTheScan)
 {
     ScratchDir dir;
     const std::string path = dir.file("scan.mp3");
-    struct TCase { const char* name; std::string contents; int pumps; };
-    const TCase cases[] = {
+    struct Case { const char* name; std::string contents; int pumps; };
+    const Case cases[] = {
         {"text", std::string(3000, 't'), 10},
         {"all 0xFF (a header test at every byte)", std::string(3299, '\xFF'), 10},
         {"pair at 1000", [] {
@@ -765,7 +765,7 @@ TEST(MPGToolsPump, RunsAtMultiplesOf300AndCanEndTheScan)
     for (bool byCancel : {false, true}) {
         SCOPED_TRACE(byCancel);
         TMPEGAudio r;
-        TAnswers answers;
+        Answers answers;
         r.SetReadErrorHandler(answers.Handler());
         r.SetPumpInterval(std::chrono::milliseconds(0));
         int pumps = 0;
@@ -896,7 +896,7 @@ std::string RandomFile(std::mt19937& random, std::size_t maxSize)
         byte = char(random() % 3 == 0 ? random() & 0xFF : kAlphabet[random() % sizeof kAlphabet]);
     const int plants = int(random() % 6);
     for (int i = 0; i < plants && size > 8; ++i) {
-        THeaderFields fields{int(random() % 4), int(random() % 4), int(random() % 16), int(random() % 4),
+        HeaderFields fields{int(random() % 4), int(random() % 4), int(random() % 16), int(random() % 4),
                          bool(random() & 1), bool(random() & 1), int(random() % 4)};
         std::size_t at = random() % size;
         if (maxSize > 200000 && (random() & 1))
@@ -916,7 +916,7 @@ std::string RandomFile(std::mt19937& random, std::size_t maxSize)
 
 void ExpectSameAsByteByByte(const std::string& path, const std::string& file)
 {
-    const mpgreference::TOutcome expected = mpgreference::Scan(file);
+    const mpgreference::Outcome expected = mpgreference::Scan(file);
     TMPEGAudio r;
     r.SetReadErrorHandler({});
     r.SetPumpInterval(std::chrono::milliseconds(0));

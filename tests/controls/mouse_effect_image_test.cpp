@@ -12,7 +12,7 @@
 
 namespace {
 
-TPicture Solid(QRgb colour, int width = 20, int height = 10, TPictureFormat format = TPictureFormat::Jpeg)
+TPicture Solid(QRgb colour, int width = 20, int height = 10, PictureFormat format = PictureFormat::Jpeg)
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(colour);
@@ -88,7 +88,7 @@ protected:
 
     TPicture normal = Solid(qRgb(200, 0, 0));
     TPicture over = Solid(qRgb(0, 200, 0));
-    TPicture down = Solid(qRgb(0, 0, 200), 20, 10, TPictureFormat::Bitmap);
+    TPicture down = Solid(qRgb(0, 0, 200), 20, 10, PictureFormat::Bitmap);
     TMouseEffectImage button;
 };
 
@@ -168,8 +168,8 @@ TEST_F(ButtonTest, PropertiesReadBackWhatWasWritten)
     EXPECT_EQ(button.OriginPicture().Image(), normal.Image());
     EXPECT_EQ(button.OverPicture().Image(), over.Image());
     EXPECT_EQ(button.DownPicture().Image(), down.Image());
-    EXPECT_EQ(button.DownPicture().Format(), TPictureFormat::Bitmap);
-    EXPECT_EQ(button.OverPicture().Format(), TPictureFormat::Jpeg);
+    EXPECT_EQ(button.DownPicture().Format(), PictureFormat::Bitmap);
+    EXPECT_EQ(button.OverPicture().Format(), PictureFormat::Jpeg);
 }
 
 TEST_F(ButtonTest, WritingTheNormalPictureShowsItWhateverTheState)

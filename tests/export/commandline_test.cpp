@@ -45,7 +45,7 @@ TEST(CommandLine, FilledTemplatesAsTextAndArguments)
         SCOPED_TRACE(c.target);
         const char* commandTemplate = CommandTemplateFor(c.target);
         ASSERT_NE(commandTemplate, nullptr);
-        const TCommandLine line = FillCommandTemplate(commandTemplate, c.source, "00:00:20", "00:00:10", c.target);
+        const ToolCommandLine line = FillCommandTemplate(commandTemplate, c.source, "00:00:20", "00:00:10", c.target);
         EXPECT_EQ(line.text, c.text);
         EXPECT_EQ(line.arguments, c.arguments);
     }
@@ -87,7 +87,7 @@ TEST(RunAndWait, RunsInFolderAndReportsExitAndLastErrorLine)
                 "read line && echo read-stdin > seen-stdin\n"
                 "echo first >&2\necho 'Cannot read the source file' >&2\nexit 3\n");
     const base::UniqueFd folder = OpenForRunning(scratch.path());
-    const TRunResult result = RunAndWait(OpenForRunning(tool).get(), {"av", "a b", "", "\"q\""}, folder.get());
+    const RunResult result = RunAndWait(OpenForRunning(tool).get(), {"av", "a b", "", "\"q\""}, folder.get());
     EXPECT_TRUE(result.started);
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.message, "Cannot read the source file");
@@ -107,7 +107,7 @@ TEST(RunAndWait, RunsTheFileThatWasOpenedWhateverItsNameLeadsToLater)
     WriteScript(planted, "echo planted > ran\n");
     ASSERT_EQ(rename(planted.c_str(), tool.c_str()), 0);
     const base::UniqueFd folder = OpenForRunning(scratch.path());
-    const TRunResult result = RunAndWait(opened.get(), {"av"}, folder.get());
+    const RunResult result = RunAndWait(opened.get(), {"av"}, folder.get());
     EXPECT_TRUE(result.started);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(fixtures::ReadFile(scratch.file("ran")), "checked\n");
@@ -120,7 +120,7 @@ TEST(RunAndWait, ToolThatCannotStart)
     const std::string notRunnable = scratch.file("data");
     fixtures::WriteFile(notRunnable, "plain text\n");
     chmod(notRunnable.c_str(), 0600);
-    const TRunResult refused = RunAndWait(OpenForRunning(notRunnable).get(), {"av"}, folder.get());
+    const RunResult refused = RunAndWait(OpenForRunning(notRunnable).get(), {"av"}, folder.get());
     EXPECT_FALSE(refused.started);
     EXPECT_EQ(refused.exitCode, -1);
     EXPECT_FALSE(refused.message.empty());

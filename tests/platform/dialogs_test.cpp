@@ -19,10 +19,10 @@ namespace {
 const QString kOpenFilter =
     "Mp3 Music Files (*.mp3)|*.mp3|Wave Files (*.wav)|*.wav|WMA Files (*.wma)|*.wma|All Files (*.*)|*.*";
 
-class RecordingDialogs : public TDialogs {
+class RecordingDialogs : public Dialogs {
 public:
-    std::optional<TFileDialogAnswer> OpenFile(QWidget*, const TFileDialogRequest&) override { return {}; }
-    std::optional<TFileDialogAnswer> SaveFile(QWidget*, const TFileDialogRequest&) override { return {}; }
+    std::optional<FileDialogAnswer> OpenFile(QWidget*, const FileDialogRequest&) override { return {}; }
+    std::optional<FileDialogAnswer> SaveFile(QWidget*, const FileDialogRequest&) override { return {}; }
     QMessageBox::StandardButton Message(QWidget*, const QString& caption, const QString& text, QMessageBox::Icon icon,
                                         QMessageBox::StandardButtons) override
     {
@@ -69,12 +69,12 @@ TEST(ErrorHandler, AppendsFullStopOnlyAfterCharactersSortingAfterIt)
 TEST(ErrorHandler, ErrorsEscapingHandlersReachTheErrorBox)
 {
     RecordingDialogs dialogs;
-    TDialogs::Install(&dialogs);
+    Dialogs::Install(&dialogs);
     bool after = false;
     RunHandler([] { throw std::runtime_error("Unknown error code"); });
     RunHandler([] { throw 42; });
     RunHandler([&] { after = true; });
-    TDialogs::Install(nullptr);
+    Dialogs::Install(nullptr);
     EXPECT_TRUE(after);
     ASSERT_EQ(dialogs.texts.size(), 2);
     EXPECT_EQ(dialogs.texts[0], "Unknown error code.");
@@ -86,7 +86,7 @@ TEST(ErrorHandler, ErrorsEscapingHandlersReachTheErrorBox)
 namespace {
 
 // Answers the desktop's save dialog once it is up: picks a filter entry, types a name, accepts.
-std::optional<TFileDialogAnswer> AnswerSaveDialog(const QString& folder, int filterIndex, const QString& typed)
+std::optional<FileDialogAnswer> AnswerSaveDialog(const QString& folder, int filterIndex, const QString& typed)
 {
     QTimer timer;
     timer.setInterval(10);
@@ -106,7 +106,7 @@ std::optional<TFileDialogAnswer> AnswerSaveDialog(const QString& folder, int fil
         QMetaObject::invokeMethod(dialog, "accept");
     });
     timer.start();
-    return TDialogs::Current().SaveFile(nullptr, {"Mp3 Music File (*.mp3)|*.mp3|AMR Ringtone (*.amr)|*.amr", ".mp3", false});
+    return Dialogs::Current().SaveFile(nullptr, {"Mp3 Music File (*.mp3)|*.mp3|AMR Ringtone (*.amr)|*.amr", ".mp3", false});
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ protected:
     {
         ResetStripRandomForTesting();
         render.SetWaveWidth(kColumns);
-        view = new TStripView;
+        view = new StripView;
         view->resize(kColumns, kHeight);
         view->SetStrip(&render);
         area.resize(363, 171);
@@ -53,7 +53,7 @@ protected:
     TCanvas canvas;
     TWaveRender render;
     QScrollArea area;
-    TStripView* view = nullptr;
+    StripView* view = nullptr;
 };
 
 }  // namespace

@@ -17,26 +17,26 @@ struct RecordedMessage {
     QMessageBox::StandardButtons buttons;
 };
 
-class FakeDialogs : public TDialogs {
+class FakeDialogs : public Dialogs {
 public:
-    FakeDialogs() { TDialogs::Install(this); }
-    ~FakeDialogs() override { TDialogs::Install(nullptr); }
+    FakeDialogs() { Dialogs::Install(this); }
+    ~FakeDialogs() override { Dialogs::Install(nullptr); }
 
     // nullopt answers a dialog with Cancel; an empty queue cancels too.
-    std::deque<std::optional<TFileDialogAnswer>> openAnswers;
-    std::deque<std::optional<TFileDialogAnswer>> saveAnswers;
+    std::deque<std::optional<FileDialogAnswer>> openAnswers;
+    std::deque<std::optional<FileDialogAnswer>> saveAnswers;
     // Decides a message box's answer; without one, boxes answer with their escape button.
     std::function<QMessageBox::StandardButton(const RecordedMessage&)> answerMessage;
 
     QList<RecordedMessage> messages;
-    QList<TFileDialogRequest> openRequests, saveRequests;
+    QList<FileDialogRequest> openRequests, saveRequests;
 
-    std::optional<TFileDialogAnswer> OpenFile(QWidget*, const TFileDialogRequest& request) override
+    std::optional<FileDialogAnswer> OpenFile(QWidget*, const FileDialogRequest& request) override
     {
         openRequests.append(request);
         return Next(openAnswers);
     }
-    std::optional<TFileDialogAnswer> SaveFile(QWidget*, const TFileDialogRequest& request) override
+    std::optional<FileDialogAnswer> SaveFile(QWidget*, const FileDialogRequest& request) override
     {
         saveRequests.append(request);
         return Next(saveAnswers);
@@ -54,15 +54,15 @@ public:
         return QMessageBox::NoButton;
     }
 
-    static std::optional<TFileDialogAnswer> Pick(const std::string& path, int filterIndex = 0)
+    static std::optional<FileDialogAnswer> Pick(const std::string& path, int filterIndex = 0)
     {
-        return TFileDialogAnswer{QString::fromStdString(path), filterIndex};
+        return FileDialogAnswer{QString::fromStdString(path), filterIndex};
     }
 
 private:
-    static std::optional<TFileDialogAnswer> Next(std::deque<std::optional<TFileDialogAnswer>>& queue)
+    static std::optional<FileDialogAnswer> Next(std::deque<std::optional<FileDialogAnswer>>& queue)
     {
-        std::optional<TFileDialogAnswer> answer;
+        std::optional<FileDialogAnswer> answer;
         if (!queue.empty()) {
             answer.swap(queue.front());
             queue.pop_front();

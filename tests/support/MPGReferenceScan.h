@@ -11,7 +11,7 @@
 
 namespace mpgreference {
 
-struct THeaderInfo {
+struct HeaderInfo {
     bool valid = false;  // valid apart from the file length (which is > 5 here)
     std::uint16_t frameLength = 0;
     bool errorProt = false;
@@ -19,10 +19,10 @@ struct THeaderInfo {
     std::uint8_t mode = 0;
 };
 
-inline THeaderInfo Decode(TMPEGAudio& decoder, std::uint32_t word)
+inline HeaderInfo Decode(TMPEGAudio& decoder, std::uint32_t word)
 {
     decoder.DecodeHeader(word);
-    THeaderInfo info;
+    HeaderInfo info;
     info.valid = decoder.Version() != 0 && decoder.Layer() != 0 && decoder.SampleRate() > 0 &&
                  decoder.BitRate() > 0;
     info.frameLength = decoder.FrameLength();
@@ -32,7 +32,7 @@ inline THeaderInfo Decode(TMPEGAudio& decoder, std::uint32_t word)
     return info;
 }
 
-struct TOutcome {
+struct Outcome {
     std::int32_t result = 0;          // as Load returns it without an error handler
     std::int64_t firstFramePos = 0;
     bool paired = false;              // a pair was accepted (the data hold its second header)
@@ -48,9 +48,9 @@ inline std::uint32_t Word(const std::string& bytes, std::int64_t at)
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }
 
-inline TOutcome Scan(const std::string& bytes)
+inline Outcome Scan(const std::string& bytes)
 {
-    TOutcome out;
+    Outcome out;
     const std::int64_t length = std::int64_t(bytes.size());
     if (length <= 5)
         return out;
@@ -65,7 +65,7 @@ inline TOutcome Scan(const std::string& bytes)
         }
         std::uint32_t window = Word(bytes, pos);
         pos += 4;
-        THeaderInfo first = Decode(window);
+        HeaderInfo first = Decode(window);
         while (!first.valid) {
             if (pos == length)
                 break;
@@ -83,7 +83,7 @@ inline TOutcome Scan(const std::string& bytes)
                 return out;
             }
             const std::uint32_t second = Word(bytes, at);
-            const THeaderInfo info = Decode(second);
+            const HeaderInfo info = Decode(second);
             if (!info.valid) {
                 pos = out.firstFramePos + 1;
                 out.result = -1;

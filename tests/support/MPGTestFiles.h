@@ -9,7 +9,7 @@
 
 namespace mpgfiles {
 
-struct THeaderFields {
+struct HeaderFields {
     int version = 1;         // 1 MPEG 1, 2 MPEG 2, 3 MPEG 2.5, 0 the reserved code
     int layer = 3;           // 1..3, 0 the reserved code
     int bitRateIndex = 9;    // 9 = 128 kbit/s for MPEG 1 Layer III
@@ -21,7 +21,7 @@ struct THeaderFields {
     bool original = false;
 };
 
-inline std::uint32_t HeaderWord(const THeaderFields& h)
+inline std::uint32_t HeaderWord(const HeaderFields& h)
 {
     static const std::uint32_t kVersionCode[4] = {1, 3, 2, 0};  // by version: 0->01, 1->11, 2->10, 3->00
     return 0xFFE00000u | kVersionCode[h.version] << 19 | std::uint32_t((4 - h.layer) & 3) << 17 |
@@ -35,7 +35,7 @@ inline std::string BigEndian(std::uint32_t v)
     return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
 }
 
-inline std::string HeaderBytes(const THeaderFields& h) { return BigEndian(HeaderWord(h)); }
+inline std::string HeaderBytes(const HeaderFields& h) { return BigEndian(HeaderWord(h)); }
 
 // Writes bytes at an offset of the file, growing it with zero bytes where needed.
 inline void Put(std::string& file, std::size_t at, const std::string& bytes)
@@ -54,23 +54,23 @@ inline std::string XingBlock(std::uint32_t flags, std::uint32_t frames)
 }
 
 // An ID3v1 tag; each text is written as given and the field filled up with zero bytes.
-struct TTag {
+struct Tag {
     std::string title, artist, album, year = "2001", comment;
     std::uint8_t track = 0;
     std::uint8_t genre = 0;
 };
 
-std::string Id3v1(const TTag& t);
+std::string Id3v1(const Tag& t);
 
 // A tag holding a title only.
 inline std::string Id3v1Title(const std::string& title)
 {
-    TTag tag;
+    Tag tag;
     tag.title = title;
     return Id3v1(tag);
 }
 
-inline std::string Id3v1(const TTag& t)
+inline std::string Id3v1(const Tag& t)
 {
     std::string tag(128, '\0');
     auto field = [&](std::size_t at, std::size_t size, const std::string& text) {
@@ -102,12 +102,12 @@ inline std::string Id3v2(std::uint32_t size)
 
 // Answers the reader's error handler from a list (mrCancel once the list is used up) and
 // records each call.
-struct TAnswers {
+struct Answers {
     std::vector<std::uint16_t> answers;
     std::vector<std::string> fileNames;
     std::function<void()> onCall;
 
-    TReadErrorHandler Handler()
+    ReadErrorHandlerFn Handler()
     {
         return [this](const TMPEGAudio& reader) -> std::uint16_t {
             fileNames.push_back(reader.FileName());
