@@ -75,10 +75,7 @@ AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 void AtomicFileWriter::Discard()
 {
-    if (fd_ >= 0) {
-        close(fd_);
-        fd_ = -1;
-    }
+    fd_.Reset();
     if (!replaced_ && !temporary_.empty()) {
         unlink(temporary_.c_str());
         if (options_.removeOnSignal)
@@ -99,8 +96,8 @@ int AtomicFileWriter::Open()
 
 int AtomicFileWriter::OpenUnnamed()
 {
-    fd_ = open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    return fd_ >= 0 ? 0 : errno;
+    fd_.Reset(open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
+    return fd_ ? 0 : errno;
 }
 
 int AtomicFileWriter::OpenNamed()
@@ -111,8 +108,8 @@ int AtomicFileWriter::OpenNamed()
     std::optional<EndingSignalsHeld> held;
     if (options_.removeOnSignal)
         held.emplace();
-    fd_ = mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0)
+    fd_.Reset(mkostemp(name.data(), O_CLOEXEC));
+    if (!fd_)
         return errno;
     temporary_ = name.data();
     if (options_.removeOnSignal)
@@ -124,7 +121,7 @@ int AtomicFileWriter::Write(const void* data, std::size_t size)
 {
     const auto* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t written = write(fd_, bytes, size);
+        const ssize_t written = write(fd_.get(), bytes, size);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -138,7 +135,7 @@ int AtomicFileWriter::Write(const void* data, std::size_t size)
 
 int AtomicFileWriter::Flush(mode_t mode)
 {
-    if (fchmod(fd_, mode) != 0 || fsync(fd_) != 0)
+    if (fchmod(fd_.get(), mode) != 0 || fsync(fd_.get()) != 0)
         return errno;
     return 0;
 }
@@ -147,13 +144,13 @@ int AtomicFileWriter::Flush(mode_t mode)
 // needs a capability on older kernels; the link through /proc/self/fd does not.
 int AtomicFileWriter::NameUnnamed()
 {
-    const std::string descriptor = "/proc/self/fd/" + std::to_string(fd_);
+    const std::string descriptor = "/proc/self/fd/" + std::to_string(fd_.get());
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string name = folder_ + "/" + options_.temporaryPrefix + RandomSuffix();
         std::optional<EndingSignalsHeld> held;
         if (options_.removeOnSignal)
             held.emplace();
-        int rc = linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+        int rc = linkat(fd_.get(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
         if (rc != 0 && (errno == ENOENT || errno == EPERM))
             rc = linkat(AT_FDCWD, descriptor.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
         if (rc == 0) {
@@ -177,9 +174,7 @@ int AtomicFileWriter::Replace()
     } else {
         // A named file is closed first: a file system that writes on close tells its
         // failure here, while the target is still untouched.
-        const int fd = fd_;
-        fd_ = -1;
-        if (close(fd) != 0)
+        if (close(fd_.Release()) != 0)
             return errno;
     }
     if (rename(temporary_.c_str(), target_.c_str()) != 0)
@@ -188,10 +183,7 @@ int AtomicFileWriter::Replace()
     if (options_.removeOnSignal)
         KeepOnSignal();
     temporary_.clear();
-    if (fd_ >= 0) {
-        close(fd_);
-        fd_ = -1;
-    }
+    fd_.Reset();
     return 0;
 }
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <sys/types.h>
 
+#include "base/UniqueFd.h"
+
 namespace base {
 
 class AtomicFileWriter {
@@ -39,7 +41,7 @@ public:
     // Creates the new file in the target's folder. Returns 0, or the errno of the failure.
     int Open();
 
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
     const std::string& target() const { return target_; }
     const std::string& folder() const { return folder_; }
     // The named temporary file being written; empty while the file has no name.
@@ -65,7 +67,7 @@ private:
     std::string folder_;
     Options options_;
     std::string temporary_;
-    int fd_ = -1;
+    UniqueFd fd_;
     bool replaced_ = false;
 };
 
