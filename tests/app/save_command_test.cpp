@@ -184,7 +184,6 @@ TEST_F(SaveTest, FailuresAreToldAndLoseNothing)
         bool workerRuns;
     };
     const Case cases[] = {
-        {"capital extension", [] {}, w.files.file("ring.MP3"), "Only .mp3 and .amr", false},
         {"other extension", [] {}, w.files.file("ring.wav"), "Only .mp3 and .amr", false},
         {"no extension", [] {}, w.files.file("ring"), "Only .mp3 and .amr", false},
         {"missing tool", [] { std::filesystem::remove((WorkDir + "av").toStdString()); }, existing,
@@ -209,7 +208,30 @@ TEST_F(SaveTest, FailuresAreToldAndLoseNothing)
         EXPECT_EQ(w.form->sb_status->Caption(), c.workerRuns ? QString("Export failed.") : QString());
         EXPECT_EQ(fixtures::ReadFile(existing), "an earlier ringtone");
     }
-    EXPECT_FALSE(std::filesystem::exists(w.files.file("ring.MP3")));
+}
+
+TEST_F(SaveTest, ExtensionsInAnyCaseAreExported)
+{
+    struct Case {
+        std::string name;
+        std::string probed;
+    };
+    const Case cases[] = {
+        {"ring.MP3", "mp3 22050 2 mp3"},
+        {"ring.Amr", "amr_nb 8000 1 amr"},
+        {"ring.mP3", "mp3 22050 2 mp3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        w.dialogs.messages.clear();
+        const std::string target = w.files.file(c.name);
+        Save(target);
+        ASSERT_EQ(w.dialogs.messages.size(), 1);
+        EXPECT_EQ(w.dialogs.messages[0].caption, "Confirm") << w.dialogs.messages[0].text.toStdString();
+        EXPECT_EQ(w.form->sb_status->Caption(), "Completed.");
+        const std::string probe = Probe(target);
+        EXPECT_NE(probe.find(c.probed), std::string::npos) << probe;
+    }
 }
 
 TEST_F(SaveTest, TheSongItselfIsNeverTheTarget)

@@ -51,12 +51,16 @@ TEST(CommandLine, FilledTemplatesAsTextAndArguments)
     }
 }
 
-TEST(CommandLine, TemplateChosenByExactExtension)
+TEST(CommandLine, TemplateChosenByExtensionInAnyCase)
 {
-    EXPECT_EQ(CommandTemplateFor("/a/ring.mp3"), kMp3CommandTemplate);
-    EXPECT_EQ(CommandTemplateFor("/a/ring.amr"), kAmrCommandTemplate);
-    for (const char* other : {"/a/ring.MP3", "/a/ring.Amr", "/a/ring.wav", "/a/ring", "/a.mp3/ring", "/a/.mp3x"})
+    for (const char* mp3 : {"/a/ring.mp3", "/a/ring.MP3", "/a/ring.mP3", "/A.AMR/ring.Mp3"})
+        EXPECT_EQ(CommandTemplateFor(mp3), kMp3CommandTemplate) << mp3;
+    for (const char* amr : {"/a/ring.amr", "/a/ring.Amr", "/a/ring.AMR"})
+        EXPECT_EQ(CommandTemplateFor(amr), kAmrCommandTemplate) << amr;
+    for (const char* other : {"/a/ring.wav", "/a/ring", "/a.mp3/ring", "/a/.mp3x", "/a/ring.mp", "/a/ring.mp3.wav"})
         EXPECT_EQ(CommandTemplateFor(other), nullptr) << other;
+    EXPECT_TRUE(HasExtension("/a/c.Mp3", ".mp3"));
+    EXPECT_FALSE(HasExtension("/a/c.mp4", ".mp3"));
     EXPECT_EQ(FileExtension("/a.b/c"), "");
     EXPECT_EQ(FileExtension("/a/c.tar.gz"), ".gz");
     EXPECT_EQ(FileExtension("/a/c."), ".");
