@@ -127,6 +127,8 @@ private:
     TMouseEffectImage* MakeButton(const QString& name, const QRect& geometry, const QString& hint);
 
     bool firstShowDone_ = false;
+    // Whether the status bar has told that playback is silent (told once).
+    bool silenceTold_ = false;
     // A window drag where the platform has no move loop of its own: the point of the
     // window under the pointer since the left button went down.
     std::optional<QPoint> dragGrip_;
