@@ -135,3 +135,32 @@ TEST(RunAndWait, ToolThatCannotStart)
     EXPECT_FALSE(RunAndWait(OpenForRunning(tool).get(), {"av"}, -1).started) << "no working folder";
     EXPECT_EQ(RunAndWait(OpenForRunning(tool).get(), {"av"}, folder.get()).exitCode, 0);
 }
+
+TEST(RunAndWait, ProgressComesOnAChannelOfItsOwnOutsideTheCommandLine)
+{
+    fixtures::ScratchDir scratch;
+    const std::string tool = scratch.file("tool");
+    WriteScript(tool,
+                "printf '%s\\n' \"$@\" > seen-arguments\n"
+                "echo \"${AV_PROGRESS_FD-unset}\" > seen-variable\n"
+                "if [ -n \"$AV_PROGRESS_FD\" ]; then\n"
+                "  printf '5\\n50\\nnot a percentage\\n' > /proc/self/fd/$AV_PROGRESS_FD\n"
+                "  sleep 0.2\n"
+                "  printf '100\\n' > /proc/self/fd/$AV_PROGRESS_FD\n"
+                "fi\n");
+    const base::UniqueFd folder = OpenForRunning(scratch.path());
+    std::vector<int> told;
+    const RunResult result =
+        RunAndWait(OpenForRunning(tool).get(), {"av", "-i", "a b"}, folder.get(), [&](int percent) { told.push_back(percent); });
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(told, std::vector<int>({5, 50, 100}));
+    EXPECT_EQ(fixtures::ReadFile(scratch.file("seen-arguments")), "-i\na b\n") << "the command line is as given";
+    EXPECT_NE(fixtures::ReadFile(scratch.file("seen-variable")), "unset\n");
+
+    // Without a listener the tool gets no channel and runs as before.
+    setenv("AV_PROGRESS_FD", "1", 1);
+    const RunResult plain = RunAndWait(OpenForRunning(tool).get(), {"av"}, folder.get());
+    unsetenv("AV_PROGRESS_FD");
+    EXPECT_EQ(plain.exitCode, 0);
+    EXPECT_EQ(fixtures::ReadFile(scratch.file("seen-variable")), "unset\n");
+}
