@@ -1,13 +1,21 @@
 // The Open command: the user picks an audio file, the media player opens it, its
 // properties are written into the five labels, and the strip is sized to its length
-// (five columns a second). MP3 files are examined by the MPEG audio reader; every
-// other file gets only its length from the player.
+// (five columns a second). MP3 files (".mp3" in any case) are examined by the MPEG
+// audio reader; every other file gets its properties from the player's decoder.
+//
+// The new file opens beside the one already open: the player switches to it only once it
+// has opened, so a file that cannot be read leaves the earlier one shown and playable.
+// The label shows the file's whole path in its hint and, where the path is too long for
+// it, shortens the folders in the middle so that the file's name shows.
+//
+// Markers that lie beyond the end of a shorter file move to its start (SelectionFit.h).
 //
 // While the reader scans, the window's events keep being handled, so a second Open can
 // start in the middle of the first. The later open wins: once its file is open in the
 // player it cancels the earlier scan, and the earlier command then leaves the labels,
 // the strip and the source path alone, so that all of them and the player describe one
 // and the same file. Closing the window cancels a scan the same way.
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QTime>
 
@@ -17,6 +25,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileExtension.h"
 #include "platform/LocaleTime.h"
+#include "strip/SelectionFit.h"
 #include "strip/WaveRender.h"
 
 namespace {
@@ -24,6 +33,37 @@ namespace {
 const char* const kOpenFilter =
     "Mp3 Music Files (*.mp3)|*.mp3|Wave Files (*.wav)|*.wav|WMA Files (*.wma)|*.wma|All Files (*.*)|*.*";
 constexpr int32_t kMillisecondsPerSecond = 1000;
+constexpr int kBitsPerKilobit = 1000;
+const char* const kFileNamePrefix = "File Name: ";
+
+// The decoder's reason why a file is not audio, in a sentence that names the file:
+// "x.mp3" is not an audio file that Tallowick can read (invalid data found when
+// processing input).
+QString UnreadableFileText(const QString& path, const QString& decoderReason)
+{
+    QString reason = decoderReason.trimmed();
+    while (reason.endsWith('.'))
+        reason.chop(1);
+    if (!reason.isEmpty())
+        reason[0] = reason[0].toLower();
+    return QString("\"%1\" is not an audio file that Tallowick can read (%2).").arg(QFileInfo(path).fileName(), reason);
+}
+
+// As the MPEG reader names its modes; a file of more channels shows their number.
+QString ChannelText(int channels)
+{
+    if (channels == 1)
+        return "Mono";
+    if (channels == 2)
+        return "Stereo";
+    return QString::number(channels);
+}
+
+// In kbit/s as the MPEG reader gives it; nothing where the file does not tell it.
+QString BitRateText(int64_t bitsPerSecond)
+{
+    return bitsPerSecond > 0 ? QString::number(bitsPerSecond / kBitsPerKilobit) : QString();
+}
 
 }  // namespace
 
@@ -33,11 +73,17 @@ void TMainForm::btnOpenClick(QObject*)
     if (!answer)
         return;
     const QString path = answer->path;
-    MediaPlayer1->SetFileName(path);
     // The player opens on a thread of its own and handles events meanwhile; an open broken
-    // off by a later open or the window's close leaves everything as it was.
-    if (!MediaPlayer1->Open())
-        return;
+    // off by a later open or the window's close leaves everything as it was, and so does
+    // a file that fails to open.
+    try {
+        if (!MediaPlayer1->OpenReplacing(path))
+            return;
+    } catch (const EMCIDeviceError& error) {
+        if (!error.IsDecoderReason())
+            throw;
+        throw EMCIDeviceError(UnreadableFileText(path, QString::fromUtf8(error.what())).toStdString());
+    }
     // The player now holds this file: an earlier open still scanning gives way to it.
     if (scanningReader_)
         scanningReader_->Cancel();
@@ -47,14 +93,15 @@ void TMainForm::btnOpenClick(QObject*)
     imgAd->hide();
     ScrollBoxWave->show();
     lblFilename->SetHint(lblFilename->Caption());
+    lblFilename->SetMiddleElision(true, int(QString(kFileNamePrefix).size()), int(QFileInfo(path).fileName().size()));
 }
 
 bool TMainForm::LoadFileInfo(const QString& path)
 {
     int32_t seconds = 0;
     QString sampleRate = "Sample Rate: ", length = "Time Length: ", bitrate = "Bitrate: ", channel = "Channel: ";
-    // Compared byte for byte: only ".mp3" in lower case is examined as MPEG audio.
-    if (FileExtension(path.toStdString()) == ".mp3") {
+    // ".mp3" in any case is examined as MPEG audio.
+    if (HasExtension(path.toStdString(), ".mp3")) {
         // The reader pumps the window's events and reports a failure with the pump and
         // error box that start-up installed as the readers' defaults.
         TMPEGAudio reader;
@@ -75,9 +122,12 @@ bool TMainForm::LoadFileInfo(const QString& path)
         channel += QString::fromStdString(reader.StereoText());
     } else {
         seconds = MediaPlayer1->Length() / kMillisecondsPerSecond;
-        length += QString::number(seconds);
+        sampleRate += QString::number(MediaPlayer1->SampleRate());
+        length += LongTimeText(QTime(0, 0).addSecs(seconds));
+        bitrate += BitRateText(MediaPlayer1->BitRate());
+        channel += ChannelText(MediaPlayer1->Channels());
     }
-    lblFilename->SetCaption("File Name: " + path);
+    lblFilename->SetCaption(kFileNamePrefix + path);
     lblSampleRate->SetCaption(sampleRate);
     lblLength->SetCaption(length);
     lblBitrate->SetCaption(bitrate);
@@ -88,5 +138,9 @@ bool TMainForm::LoadFileInfo(const QString& path)
     // the columns its viewport shows.
     imgWave->resize(columns, imgWave->height());
     FRender->SetWaveWidth(columns);
+    if (const auto moved = SelectionMovedIntoFile({FRender->BeginPos(), FRender->EndPos()}, columns)) {
+        FRender->SetBeginPos(moved->begin);
+        FRender->SetEndPos(moved->end);
+    }
     return true;
 }

@@ -69,6 +69,18 @@ TAboutForm::TAboutForm(QWidget* parent)
     buttonColours.setColor(QPalette::ButtonText, kMaroon);
     SpeedButton1->setPalette(buttonColours);
     connect(SpeedButton1, &QPushButton::clicked, this, [this] { RunHandler([&] { SpeedButton1Click(SpeedButton1); }); });
+    CentreOver(parent);
+}
+
+void TAboutForm::CentreOver(QWidget* parent)
+{
+    if (!parent)
+        return;
+    // The dialog's own area (without the frame a window manager adds) goes exactly over
+    // the middle of the window's; a position given here also keeps the window manager
+    // from placing the dialog where it likes.
+    const QRect over = parent->window()->geometry();
+    setGeometry(QRect(over.topLeft() + QPoint((over.width() - width()) / 2, (over.height() - height()) / 2), size()));
 }
 
 void TAboutForm::showEvent(QShowEvent* event)

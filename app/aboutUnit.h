@@ -28,6 +28,10 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    // Places the dialog centred over the parent's window.
+    void CentreOver(QWidget* parent);
 };
 
 // The designed texts of the dialog.

@@ -1,6 +1,8 @@
 // The main window's chrome: closing and minimising through the two caption buttons,
 // moving the frameless window by dragging its background or banner, echoing the hint of
 // the transport button under the pointer in lbl_status, and the About link.
+#include <QGuiApplication>
+#include <QMouseEvent>
 #include <QWindow>
 
 #include "app/aboutUnit.h"
@@ -13,7 +15,40 @@ namespace {
 constexpr unsigned int kLinkHoverColor = 0x00FFFF;   // yellow
 constexpr unsigned int kLinkColor = 0xFFFFFF;        // white
 
+// Whether the window may place itself on the screen. Where it may not (Wayland), only the
+// window system's own move loop can drag it.
+bool WindowPlacesItself()
+{
+    return !QGuiApplication::platformName().startsWith("wayland");
+}
+
 }  // namespace
+
+// Remembers where on the screen the pointer was at the latest mouse event of the surfaces
+// it watches. A drag follows these screen coordinates: a point inside the window maps to
+// the screen through the window's position, which lags behind while a window manager
+// has not yet confirmed the last move, so the window would run ahead of the pointer or
+// fall behind it.
+class PointerOnScreen : public QObject {
+public:
+    using QObject::QObject;
+    std::optional<QPoint> last;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease:
+            last = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+};
 
 void TMainForm::ConnectChrome()
 {
@@ -38,7 +73,9 @@ void TMainForm::ConnectChrome()
 
     // Where the left button went down on the background or the banner: a manual drag
     // keeps the pointer at that place of the window.
+    pointerOnScreen_ = new PointerOnScreen(this);
     for (TImage* surface : {imgBack, imgAd}) {
+        surface->installEventFilter(pointerOnScreen_);
         connect(surface, &TImage::MouseDown, this, [this, surface](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
             if (button == Qt::LeftButton)
                 dragGrip_ = surface->mapTo(this, QPoint(x, y));
@@ -82,18 +119,23 @@ void TMainForm::DragWindow(QObject* Sender, Qt::MouseButtons Buttons, int X, int
         return;
     const QPoint inWindow = surface->mapTo(this, QPoint(X, Y));
     if (!manualDrag_) {
-        // The window system runs its own move loop when it offers one; it takes the
-        // pointer from the control that the press captured it for.
-        if (QWindow* window = windowHandle(); window && window->startSystemMove()) {
-            dragGrip_.reset();
-            return;
+        // Only where the window cannot place itself does the window system's move loop
+        // drag it: elsewhere that loop starts only after the first motion, from wherever
+        // the pointer is by then, and may run beside the window's own moves, so the
+        // window ends short of the pointer or twice as far.
+        if (!WindowPlacesItself()) {
+            if (QWindow* window = windowHandle(); window && window->startSystemMove()) {
+                dragGrip_.reset();
+                return;
+            }
         }
         manualDrag_ = true;
         if (!dragGrip_)
             dragGrip_ = inWindow;
     }
-    // Where the platform has no move loop, the window follows the pointer itself.
-    const QPoint pointer = mapToGlobal(inWindow);
+    // The window follows the pointer: the point of the window under it at the press stays
+    // under it, in the screen's coordinates of the event.
+    const QPoint pointer = pointerOnScreen_->last.value_or(mapToGlobal(inWindow));
     move(pointer - *dragGrip_);
 }
 

@@ -21,6 +21,7 @@ namespace {
 constexpr int kClientWidth = 598;
 constexpr int kClientHeight = 422;
 constexpr int kTimerIntervalMs = 1000;
+const char* const kSilentPlaybackStatus = "No sound output found: playing silently.";
 
 
 }  // namespace
@@ -148,6 +149,13 @@ void TMainForm::ConnectHandlers()
     onClick(btnOpen, &TMainForm::btnOpenClick);
     connect(imgWave, &TImage::MouseUp, this, [this](Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
         RunHandler([&] { imgWaveMouseUp(imgWave, button, shift, x, y); });
+    });
+    // Without a sound device the player keeps time in silence; the user hears of it once.
+    connect(MediaPlayer1, &TMediaPlayer::PlayingSilently, this, [this] {
+        if (silenceTold_)
+            return;
+        silenceTold_ = true;
+        sb_status->SetCaption(kSilentPlaybackStatus);
     });
     connect(Timer2, &QTimer::timeout, this, [this] { RunHandler([&] { Timer2Timer(Timer2); }); });
     Timer2->start();

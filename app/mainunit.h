@@ -16,6 +16,7 @@
 #include "platform/Label.h"
 #include "strip/StripView.h"
 
+class PointerOnScreen;
 class TMediaPlayer;
 class TMPEGAudio;
 class TWaveRender;
@@ -127,10 +128,15 @@ private:
     TMouseEffectImage* MakeButton(const QString& name, const QRect& geometry, const QString& hint);
 
     bool firstShowDone_ = false;
+    // Whether the status bar has told that playback is silent (told once).
+    bool silenceTold_ = false;
     // A window drag where the platform has no move loop of its own: the point of the
     // window under the pointer since the left button went down.
     std::optional<QPoint> dragGrip_;
     bool manualDrag_ = false;
+    // Where on the screen the pointer was at the latest event of the background or the
+    // banner (app/mainchrome.cpp).
+    PointerOnScreen* pointerOnScreen_ = nullptr;
     // The reader of the innermost open command that is still scanning, if any; the
     // command clears it on every way out of its scan.
     TMPEGAudio* scanningReader_ = nullptr;

@@ -24,9 +24,17 @@ const char* const kNotRegularFileText = "The file is not a regular file.";
 const char* const kNotAudioFileText = "The file is not an audio file that can be opened.";
 const char* const kCancelledText = "The opening of the file was cancelled.";
 
+// FFmpeg's own codes (AVERROR_INVALIDDATA, AVERROR_STREAM_NOT_FOUND, ...) say what is
+// wrong with the data; the system's (AVERROR(errno), all above -4096) say what went wrong
+// around it, such as a missing file or no memory.
+bool IsDataError(int code)
+{
+    return code < -4095;
+}
+
 [[noreturn]] void Fail(int code)
 {
-    throw AudioDecoderError(media::ErrorText(code));
+    throw AudioDecoderError(media::ErrorText(code), IsDataError(code));
 }
 
 std::string RefusalText(const media::SourceError& error)
@@ -83,7 +91,9 @@ AudioDecoder::AudioDecoder(const std::string& path, media::CancelFlag cancel) : 
         file_ = std::make_unique<media::SourceFile>(path);
         input_ = std::make_unique<media::SourceInput>(*file_, cancel_);
     } catch (const media::SourceError& error) {
-        throw AudioDecoderError(RefusalText(error));
+        // The source's reader refused the data itself (Failed): whatever FFmpeg's code
+        // says, the file is not audio that can be read.
+        throw AudioDecoderError(RefusalText(error), error.kind() == media::SourceError::Kind::Failed);
     } catch (const std::bad_alloc&) {
         Fail(AVERROR(ENOMEM));
     }
@@ -110,6 +120,7 @@ AudioDecoder::AudioDecoder(const std::string& path, media::CancelFlag cancel) : 
         Fail(AVERROR_INVALIDDATA);
     outputRate_ = sourceRate_;
     outputChannels_ = sourceChannels_;
+    sourceBitRate_ = stream->codecpar->bit_rate > 0 ? stream->codecpar->bit_rate : std::max<int64_t>(format->bit_rate, 0);
     packet_.reset(av_packet_alloc());
     frame_.reset(av_frame_alloc());
     if (!packet_ || !frame_)

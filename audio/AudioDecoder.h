@@ -22,9 +22,18 @@
 
 // A file that cannot be opened or has no decodable audio: the text says why, in the
 // user's terms where the file was refused for what it is, else in FFmpeg's own.
+// IsDecoderReason() tells that the text is FFmpeg's reason why the file's data could not
+// be read as audio (not a system error such as a missing file, nor a refusal of ours).
 class AudioDecoderError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit AudioDecoderError(const std::string& text, bool decoderReason = false)
+        : std::runtime_error(text), decoderReason_(decoderReason)
+    {
+    }
+    bool IsDecoderReason() const { return decoderReason_; }
+
+private:
+    bool decoderReason_;
 };
 
 class AudioDecoder {
@@ -41,6 +50,9 @@ public:
 
     int SourceSampleRate() const { return sourceRate_; }
     int SourceChannels() const { return sourceChannels_; }
+    // The source's bit rate in bits a second, as the stream or else the container tells
+    // it; 0 when neither does.
+    int64_t SourceBitRate() const { return sourceBitRate_; }
     // The length of the audio in milliseconds: the container's duration, or, where the
     // container does not tell it, the length found by decoding the whole stream while
     // opening (bounded like all reading, and broken off by the cancel flag).
@@ -75,6 +87,7 @@ private:
     int64_t origin_ = 0;       // the time stamp of the first decoded sample: time 0
     int sourceRate_ = 0;
     int sourceChannels_ = 0;
+    int64_t sourceBitRate_ = 0;
     int outputRate_ = 0;
     int outputChannels_ = 0;
     int64_t durationMs_ = 0;

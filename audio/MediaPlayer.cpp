@@ -22,6 +22,10 @@
 #include <thread>
 #include <unistd.h>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 namespace {
 
 // How much decoded audio may wait ahead of the output.
@@ -56,11 +60,15 @@ struct TMediaPlayer::OpenJob {
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
     std::unique_ptr<AudioDecoder> decoder;
     std::string error;
+    bool decoderReason = false;  // error is FFmpeg's reason why the file is no audio
 };
 
 TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent)
 {
     setVisible(false);
+    // What the decoder has to say about a damaged or odd file reaches the user through
+    // the player's errors; its running commentary has no place on the terminal.
+    av_log_set_level(AV_LOG_QUIET);
     pollTimer_.setInterval(kPollIntervalMs);
     connect(&pollTimer_, &QTimer::timeout, this, &TMediaPlayer::OnPollTimer);
     lingerTimer_.setSingleShot(true);
@@ -96,9 +104,35 @@ QString TMediaPlayer::FileName() const
 bool TMediaPlayer::Open()
 {
     Close();
+    std::unique_ptr<AudioDecoder> decoder = OpenDecoder(fileName_);
+    if (!decoder)
+        return false;
+    TakeDecoder(std::move(decoder));
+    return true;
+}
+
+bool TMediaPlayer::OpenReplacing(const QString& path)
+{
+    // An earlier open still waiting gives way to this one; the open file stays.
+    CancelOpen();
+    std::unique_ptr<AudioDecoder> decoder = OpenDecoder(path);
+    if (!decoder)
+        return false;
+    StopPlayback();
+    ReleaseEndedPlayback();
+    fileName_ = path;
+    lastError_.clear();
+    startPosSet_ = false;
+    endPosSet_ = false;
+    TakeDecoder(std::move(decoder));
+    return true;
+}
+
+std::unique_ptr<AudioDecoder> TMediaPlayer::OpenDecoder(const QString& fileName)
+{
     auto job = std::make_shared<OpenJob>();
     openJob_ = job;
-    const std::string path = QFile::encodeName(fileName_).toStdString();
+    const std::string path = QFile::encodeName(fileName).toStdString();
     QPointer<TMediaPlayer> self(this);
     // The thread tells that it has finished through an event file descriptor rather than
     // through Qt's event queue, and everything it made is handed over by joining it.
@@ -108,6 +142,7 @@ bool TMediaPlayer::Open()
             job->decoder = std::make_unique<AudioDecoder>(path, job->cancel);
         } catch (const AudioDecoderError& error) {
             job->error = error.what();
+            job->decoderReason = error.IsDecoderReason();
         } catch (const std::bad_alloc&) {
             job->error = media::ErrorText(AVERROR(ENOMEM));
         }
@@ -132,14 +167,18 @@ bool TMediaPlayer::Open()
 
     // Closed, destroyed or overtaken by a later Open while waiting: this open gives way.
     if (!self || job->cancel->load())
-        return false;
+        return nullptr;
     openJob_.reset();
     if (!job->decoder)
-        throw EMCIDeviceError(job->error.empty() ? "Unknown error code" : job->error);
-    decoder_ = std::move(job->decoder);
+        throw EMCIDeviceError(job->error.empty() ? "Unknown error code" : job->error, job->decoderReason);
+    return std::move(job->decoder);
+}
+
+void TMediaPlayer::TakeDecoder(std::unique_ptr<AudioDecoder> decoder)
+{
+    decoder_ = std::move(decoder);
     lengthMs_ = int32_t(std::clamp<int64_t>(decoder_->DurationMs(), 0, std::numeric_limits<int32_t>::max()));
     positionMs_ = 0;
-    return true;
 }
 
 void TMediaPlayer::CancelOpen()
@@ -262,7 +301,8 @@ void TMediaPlayer::StartPlayback(int32_t fromMs, int32_t toMs)
     const int64_t expectedFrames = int64_t(toMs - fromMs) * sampleRate / 1000;
     if (output && !output->Start(playback->queue.get(), sampleRate, channels, expectedFrames))
         output.reset();  // the sound server refused: play silently, keeping time
-    if (!output) {
+    const bool silent = !output;
+    if (silent) {
         output = std::make_unique<NullAudioOutput>();
         output->Start(playback->queue.get(), sampleRate, channels, expectedFrames);
     }
@@ -283,6 +323,8 @@ void TMediaPlayer::StartPlayback(int32_t fromMs, int32_t toMs)
     });
     playback_ = std::move(playback);
     pollTimer_.start();
+    if (silent)
+        emit PlayingSilently();
 }
 
 void TMediaPlayer::StopPlayback()
@@ -366,6 +408,24 @@ int32_t TMediaPlayer::Length() const
 {
     RequireOpen();
     return lengthMs_;
+}
+
+int TMediaPlayer::SampleRate() const
+{
+    RequireOpen();
+    return decoder_->SourceSampleRate();
+}
+
+int TMediaPlayer::Channels() const
+{
+    RequireOpen();
+    return decoder_->SourceChannels();
+}
+
+int64_t TMediaPlayer::BitRate() const
+{
+    RequireOpen();
+    return decoder_->SourceBitRate();
 }
 
 int32_t TMediaPlayer::Mode() const

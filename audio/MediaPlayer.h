@@ -20,9 +20,19 @@ class AudioOutput;
 class PcmQueue;
 
 // The error a media player request raises; its text is the one shown to the user.
+// IsDecoderReason() tells that the text is the FFmpeg libraries' own reason why the file
+// could not be read as audio ("Invalid data found when processing input"), which a window
+// puts into words of its own.
 class EMCIDeviceError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit EMCIDeviceError(const std::string& text, bool decoderReason = false)
+        : std::runtime_error(text), decoderReason_(decoderReason)
+    {
+    }
+    bool IsDecoderReason() const { return decoderReason_; }
+
+private:
+    bool decoderReason_;
 };
 
 enum class TMPTimeFormats { Milliseconds };
@@ -59,6 +69,12 @@ public:
     // with no file open, and without touching the player again if it was destroyed (the
     // caller must then not touch it either). Returns true when the file is open.
     bool Open();
+    // Opens path in a fresh decoder while the file that is open (if any) stays open,
+    // named and playable; only once the new file has opened does the player stop, take it
+    // and its name, and return true (mode 1, position 0). A failure raises EMCIDeviceError
+    // as Open does and a broken-off open returns false: either way the player, its file
+    // and FileName() stay as they were.
+    bool OpenReplacing(const QString& path);
     // Breaks off an Open that is running (see Open); changes nothing else. Never raises.
     void CancelOpen();
     // Closes the open file, if any, and breaks off a running Open; playback stops. Never
@@ -91,6 +107,11 @@ public:
     // 0..Length is refused: nothing changes and LastError() tells why.
     void SetPosition(int32_t ms);
     int32_t Length() const;
+    // The open file's own sample rate (Hz), channel count and bit rate (bits a second; 0
+    // when the file does not tell it). Raise without an open file, as Length does.
+    int SampleRate() const;
+    int Channels() const;
+    int64_t BitRate() const;
     // 0 without an open file, 1 stopped, 2 playing (see the Mode... constants).
     int32_t Mode() const;
 
@@ -102,10 +123,21 @@ public:
     static void SetUseNullOutput(bool useNull);
     static bool UseNullOutput();
 
+signals:
+    // A playback has started on the null output (no sound device, the sound server
+    // refused, or the null output was asked for): it keeps time but nothing is heard.
+    void PlayingSilently();
+
 private:
     struct Playback;
     struct OpenJob;
 
+    // Opens path on a thread of its own while handling the window's events (see Open).
+    // Returns the decoder, or null when the open was broken off (the player may then be
+    // destroyed: nothing of it is touched); raises EMCIDeviceError when it failed.
+    std::unique_ptr<AudioDecoder> OpenDecoder(const QString& path);
+    // Makes the opened decoder the player's file: stopped at position 0.
+    void TakeDecoder(std::unique_ptr<AudioDecoder> decoder);
     void RequireOpen() const;
     void StartPlayback(int32_t fromMs, int32_t toMs);
     // Ends the current playback, if any, leaving the position where it was heard last (or

@@ -64,6 +64,14 @@ AudioSource::AudioSource(const std::string& path) : path_(path)
     Open();
 }
 
+std::int64_t AudioSource::lengthSamples() const
+{
+    const std::int64_t duration = input_->get()->duration;
+    if (duration == AV_NOPTS_VALUE || duration <= 0)
+        return 0;
+    return av_rescale(duration, sampleRate_, AV_TIME_BASE);
+}
+
 void AudioSource::Open()
 {
     decoder_.reset();

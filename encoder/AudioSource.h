@@ -37,6 +37,8 @@ public:
     // a selection past the end from a stream that yields nothing.
     bool metAudio() const { return metAudio_; }
     int channels() const { return channels_; }
+    // The source's length in samples as its container tells it; 0 when it does not.
+    std::int64_t lengthSamples() const;
 
     // Receives one decoded block and the part of it to take: count samples from offset.
     using Sink = std::function<void(const AVFrame& block, int offset, int count)>;

@@ -4,15 +4,18 @@
 //   av -i SOURCE -ss HH:MM:SS -t HH:MM:SS -f amr -acodec amr_nb -ab 32 -ac 1 -ar 8000 TARGET.amr
 //
 // Exit status 0 when the target has been written; otherwise 1 and one line on
-// standard error that a window can show to the user.
+// standard error that a window can show to the user. A caller that wants to follow the
+// work names a descriptor in AV_PROGRESS_FD (see ProgressChannel.h).
 #include "encoder/AudioSource.h"
 #include "encoder/CommandLine.h"
+#include "encoder/ProgressChannel.h"
 #include "encoder/SegmentEncoder.h"
 #include "encoder/Selection.h"
 #include "encoder/TargetCheck.h"
 #include "encoder/TargetFile.h"
 #include "encoder/ToolError.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -62,16 +65,24 @@ int Run(const std::vector<std::string>& args)
         av::MovedLater(av::SelectionFor(request.startSeconds, request.lengthSeconds, source.sampleRate()),
                        av::EncoderLeadSamples(settings, source.sampleRate()));
 
+    av::ProgressChannel progress = av::ProgressChannel::FromEnvironment();
+    const std::int64_t sourceEnd = source.lengthSamples() > 0 ? source.lengthSamples() : av::Selection::kToTheEnd;
+    if (sourceEnd != av::Selection::kToTheEnd || selection.end != av::Selection::kToTheEnd)
+        progress.SetTotal(std::min(selection.end, sourceEnd) - std::min(selection.begin, sourceEnd));
+
     av::TargetFile target(request.target);
     av::SegmentEncoder encoder(settings, target);
-    const std::int64_t taken = source.ReadSelection(
-        selection, [&](const AVFrame& block, int offset, int count) { encoder.Write(block, offset, count); });
+    const std::int64_t taken = source.ReadSelection(selection, [&](const AVFrame& block, int offset, int count) {
+        encoder.Write(block, offset, count);
+        progress.Advance(count);
+    });
     if (taken == 0 && !source.metAudio())
         throw av::ToolError("The source holds no audio that can be decoded");
     if (taken == 0)
         throw av::ToolError("The selection is empty: the start lies beyond the end of the source");
     encoder.Finish();
     target.Commit();
+    progress.Finish();
     return 0;
 }
 

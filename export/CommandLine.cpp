@@ -48,10 +48,9 @@ ToolCommandLine FillCommandTemplate(const char* commandTemplate, const std::stri
 
 const char* CommandTemplateFor(const std::string& target)
 {
-    const std::string extension = FileExtension(target);
-    if (extension == ".mp3")
+    if (HasExtension(target, ".mp3"))
         return kMp3CommandTemplate;
-    if (extension == ".amr")
+    if (HasExtension(target, ".amr"))
         return kAmrCommandTemplate;
     return nullptr;
 }

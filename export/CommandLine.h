@@ -22,6 +22,6 @@ struct ToolCommandLine {
 ToolCommandLine FillCommandTemplate(const char* commandTemplate, const std::string& source, const std::string& startTime,
                                  const std::string& cutLength, const std::string& target);
 
-// The template for a target, chosen by its extension compared byte for byte: ".mp3" or
-// ".amr"; null for any other extension (".MP3", ".wav", none).
+// The template for a target, chosen by its extension in any case: ".mp3" (".MP3") or
+// ".amr" (".Amr"); null for any other extension (".wav", none).
 const char* CommandTemplateFor(const std::string& target);

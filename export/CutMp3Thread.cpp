@@ -125,7 +125,18 @@ QString TCutMp3Thread::Convert()
         FillCommandTemplate(commandTemplate, FInfo.SourceFile.toStdString(), FInfo.StartTime.toStdString(),
                             FInfo.CutLength.toStdString(), target);
     const auto before = StampOf(target);
-    const RunResult run = RunAndWait(tool->program.get(), command.arguments, tool->folder.get());
+    // The tool tells its progress on a channel of its own; the status line shows it after
+    // the described text: "Generating <target> ... 45%".
+    const QString generating = FStatus;
+    int shownPercent = -1;
+    const auto showProgress = [&](int percent) {
+        if (percent == shownPercent)
+            return;
+        shownPercent = percent;
+        FStatus = generating + QString(" %1%").arg(percent);
+        UpdateStatus();
+    };
+    const RunResult run = RunAndWait(tool->program.get(), command.arguments, tool->folder.get(), showProgress);
     if (!run.started)
         return "The encoder tool could not be started: " + QString::fromStdString(run.message);
     if (run.exitCode != 0)

@@ -1,7 +1,8 @@
 #pragma once
 // The conversion worker: runs the encoder tool once for one export request on a thread
-// of its own, reports its progress in the window's status label, and ends with the
-// final question (or the reason the export failed). It frees itself when done.
+// of its own, reports its progress in the window's status label ("Generating <target> ...",
+// followed by the percentage that the tool reports), and ends with the final question (or
+// the reason the export failed). It frees itself when done.
 #include <QPointer>
 #include <QString>
 #include <atomic>

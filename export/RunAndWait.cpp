@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -30,10 +31,42 @@ std::string LastLine(int fd)
     return start == std::string::npos ? all : all.substr(start + 1);
 }
 
+// The environment variable that names the tool's progress descriptor.
+const char* const kProgressFdVariable = "AV_PROGRESS_FD";
+
+// Reads the tool's progress lines until it closes its end (it has ended) and passes each
+// percentage on.
+void ReadProgress(int fd, const std::function<void(int)>& onProgress)
+{
+    std::string pending;
+    char chunk[256];
+    for (;;) {
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        pending.append(chunk, std::size_t(n));
+        std::size_t end;
+        while ((end = pending.find('\n')) != std::string::npos) {
+            const std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            if (!line.empty() && line.size() <= 3 && line.find_first_not_of("0123456789") == std::string::npos) {
+                const int percent = std::atoi(line.c_str());
+                if (percent <= 100)
+                    onProgress(percent);
+            }
+        }
+        if (pending.size() > 64)
+            pending.clear();   // not a progress line: dropped
+    }
+}
+
 // In the new process, between fork and exec: only async-signal-safe calls. A failure
 // is written as its errno into the report pipe, which exec closes when it succeeds.
-[[noreturn]] void StartTool(int programFd, char* const* argv, int workingDirFd, int input, int output, int errors,
-                            int report)
+// A progress descriptor (-1 for none) is kept open across exec.
+[[noreturn]] void StartTool(int programFd, char* const* argv, char* const* envp, int workingDirFd, int input,
+                            int output, int errors, int report, int progress)
 {
     sigset_t none;
     sigemptyset(&none);
@@ -46,8 +79,10 @@ std::string LastLine(int fd)
     // across exec.
     if (failure == 0 && fcntl(programFd, F_SETFD, 0) != 0)
         failure = errno;
+    if (failure == 0 && progress >= 0 && fcntl(progress, F_SETFD, 0) != 0)
+        failure = errno;
     if (failure == 0) {
-        fexecve(programFd, argv, environ);
+        fexecve(programFd, argv, envp);
         failure = errno;
     }
     while (write(report, &failure, sizeof failure) < 0 && errno == EINTR) {
@@ -67,7 +102,8 @@ int ReadStartFailure(int report)
 
 }  // namespace
 
-RunResult RunAndWait(int programFd, const std::vector<std::string>& arguments, int workingDirFd)
+RunResult RunAndWait(int programFd, const std::vector<std::string>& arguments, int workingDirFd,
+                     const std::function<void(int percent)>& onProgress)
 {
     RunResult result;
     // The tool's error output goes to an anonymous in-memory file rather than a pipe: if
@@ -82,11 +118,33 @@ RunResult RunAndWait(int programFd, const std::vector<std::string>& arguments, i
     }
     base::UniqueFd reportRead(reportPipe[0]);
     base::UniqueFd reportWrite(reportPipe[1]);
+    base::UniqueFd progressRead, progressWrite;
+    if (onProgress) {
+        int progressPipe[2] = {-1, -1};
+        if (pipe2(progressPipe, O_CLOEXEC) != 0) {
+            result.message = std::strerror(errno);
+            return result;
+        }
+        progressRead.Reset(progressPipe[0]);
+        progressWrite.Reset(progressPipe[1]);
+    }
 
     std::vector<char*> argv;
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
+    // The environment as it is, with the progress descriptor named (in place of any
+    // earlier naming), made before fork.
+    const std::string progressEntry =
+        std::string(kProgressFdVariable) + "=" + std::to_string(progressWrite.get());
+    std::vector<char*> envp;
+    for (char** entry = environ; *entry; ++entry)
+        if (std::strncmp(*entry, kProgressFdVariable, std::strlen(kProgressFdVariable)) != 0 ||
+            (*entry)[std::strlen(kProgressFdVariable)] != '=')
+            envp.push_back(*entry);
+    if (progressWrite)
+        envp.push_back(const_cast<char*>(progressEntry.c_str()));
+    envp.push_back(nullptr);
 
     const pid_t pid = fork();
     if (pid < 0) {
@@ -94,9 +152,13 @@ RunResult RunAndWait(int programFd, const std::vector<std::string>& arguments, i
         return result;
     }
     if (pid == 0)
-        StartTool(programFd, argv.data(), workingDirFd, input.get(), output.get(), errorFile.get(), reportWrite.get());
+        StartTool(programFd, argv.data(), envp.data(), workingDirFd, input.get(), output.get(), errorFile.get(),
+                  reportWrite.get(), progressWrite.get());
     reportWrite.Reset();
+    progressWrite.Reset();
     const int startFailure = ReadStartFailure(reportRead.get());
+    if (startFailure == 0 && progressRead)
+        ReadProgress(progressRead.get(), onProgress);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

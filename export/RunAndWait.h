@@ -1,5 +1,6 @@
 #pragma once
 // Runs the encoder tool as a separate process and waits for it to end.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,4 +16,10 @@ struct RunResult {
 // standard output discarded; no shell is involved. Waits without a time-out. The process
 // is not tied to the caller: if the caller's process ends first, the tool runs on to the
 // end.
-RunResult RunAndWait(int programFd, const std::vector<std::string>& arguments, int workingDirFd);
+//
+// With onProgress, the tool is also handed the write end of a pipe, named in its
+// environment as AV_PROGRESS_FD (never on its command line), and each whole percentage
+// it writes there ("45\n") is passed to onProgress, on the calling thread, while the
+// tool runs.
+RunResult RunAndWait(int programFd, const std::vector<std::string>& arguments, int workingDirFd,
+                     const std::function<void(int percent)>& onProgress = {});

@@ -1,6 +1,7 @@
 #include "platform/Label.h"
 
 #include <QMouseEvent>
+#include <QPainter>
 
 #include "platform/Canvas.h"
 
@@ -44,6 +45,46 @@ void TLabel::FitWidth()
         return;
     const QFontMetrics metrics(font());
     resize(qMax(1, metrics.horizontalAdvance(text())), metrics.height());
+}
+
+void TLabel::SetMiddleElision(bool on, int keptHead, int keptTail)
+{
+    elideMiddle_ = on;
+    keptHead_ = qMax(0, keptHead);
+    keptTail_ = qMax(0, keptTail);
+    update();
+}
+
+QString TLabel::ShownText() const
+{
+    const QString whole = text();
+    const int room = contentsRect().width();
+    const QFontMetrics metrics(font());
+    if (!elideMiddle_ || autoSize_ || metrics.horizontalAdvance(whole) <= room)
+        return whole;
+    const qsizetype headSize = qMin<qsizetype>(keptHead_, whole.size());
+    const qsizetype tailSize = qMin<qsizetype>(keptTail_, whole.size() - headSize);
+    const QString head = whole.left(headSize);
+    const QString tail = whole.right(tailSize);
+    const QString middle = whole.mid(headSize, whole.size() - headSize - tailSize);
+    const int middleRoom = room - metrics.horizontalAdvance(head) - metrics.horizontalAdvance(tail);
+    // The middle keeps its start and end ("/ho…ic/"), or at least the ellipsis that tells
+    // that something was left out.
+    if (!middle.isEmpty() && middleRoom >= metrics.horizontalAdvance(QChar(0x2026)))
+        return head + metrics.elidedText(middle, Qt::ElideMiddle, middleRoom) + tail;
+    return metrics.elidedText(whole, Qt::ElideMiddle, room);
+}
+
+void TLabel::paintEvent(QPaintEvent* event)
+{
+    if (!elideMiddle_ || autoSize_) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.setFont(font());
+    painter.drawText(contentsRect(), int(alignment()) | Qt::TextSingleLine, ShownText());
 }
 
 void TLabel::changeEvent(QEvent* event)

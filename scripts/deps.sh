@@ -18,6 +18,8 @@ test_packages=(
   ffmpeg sox libsox-fmt-mp3 lame              # making and checking audio fixtures at test time
   pulseaudio pulseaudio-utils                 # a sound server with a null sink for the output tests
   xvfb xauth                                  # a virtual display for the tests that need a real window
+  openbox                                     # a window manager on that display for the window tests
+  xdotool x11-utils                           # real pointer events (XTest) and window positions (xwininfo)
 )
 
 bench_packages=(

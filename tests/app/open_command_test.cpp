@@ -2,10 +2,12 @@
 // second open during a slow scan.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QScrollBar>
 #include <QTime>
 #include <QTimer>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "platform/ErrorHandler.h"
@@ -53,9 +55,11 @@ TEST(OpenCommand, PropertiesAndStripOfEachKindOfFile)
     const QString q = QString::fromStdString(mp3);
     const Case cases[] = {
         {mp3, {"File Name: " + q, "Sample Rate: 44100", "Time Length: " + LongTimeText(QTime(0, 3, 25)), "Bitrate: 128", "Channel: Stereo"}, 1025},
-        {capitals, {"File Name: " + QString::fromStdString(capitals), "Sample Rate: ", "Time Length: 205", "Bitrate: ", "Channel: "}, 1025},
-        {wav, {"File Name: " + QString::fromStdString(wav), "Sample Rate: ", "Time Length: 7", "Bitrate: ", "Channel: "}, 35},
-        {wma, {"File Name: " + QString::fromStdString(wma), "Sample Rate: ", "Time Length: 4", "Bitrate: ", "Channel: "}, 20},
+        // ".MP3" is examined by the MPEG reader as ".mp3" is.
+        {capitals, {"File Name: " + QString::fromStdString(capitals), "Sample Rate: 44100", "Time Length: " + LongTimeText(QTime(0, 3, 25)), "Bitrate: 128", "Channel: Stereo"}, 1025},
+        // Other files get their properties from the decoder: 22050 Hz x 16 bits = 352.8 kbit/s.
+        {wav, {"File Name: " + QString::fromStdString(wav), "Sample Rate: 22050", "Time Length: " + LongTimeText(QTime(0, 0, 7)), "Bitrate: 352", "Channel: Mono"}, 35},
+        {wma, {"File Name: " + QString::fromStdString(wma), "Sample Rate: 44100", "Time Length: " + LongTimeText(QTime(0, 0, 4)), "Bitrate: 128", "Channel: Stereo"}, 20},
         {mono, {"File Name: " + QString::fromStdString(mono), "Sample Rate: 22050", "Time Length: " + LongTimeText(QTime(0, 0, 3)), "Bitrate: 32", "Channel: Mono"}, 15},
     };
     // Shown, so that the strip's scroll area lays itself out.
@@ -88,18 +92,56 @@ TEST(OpenCommand, PropertiesAndStripOfEachKindOfFile)
               "Mp3 Music Files (*.mp3)|*.mp3|Wave Files (*.wav)|*.wav|WMA Files (*.wma)|*.wma|All Files (*.*)|*.*");
 }
 
-TEST(OpenCommand, ShortFileGivesNoColumnsAndMarkersStay)
+TEST(OpenCommand, ShortFileGivesNoColumnsAndTheSelectionMovesToItsStart)
 {
     WindowFixture w;
     const std::string wav = w.files.file("short.wav");
     ASSERT_TRUE(fixtures::MakeTone(wav, 0.6, 8000, 1));
     w.form->FRender->SetBeginPos(300);
     w.Open(wav);
-    EXPECT_EQ(w.form->lblLength->Caption(), "Time Length: 0");
+    EXPECT_EQ(w.form->lblLength->Caption(), "Time Length: " + LongTimeText(QTime(0, 0)));
     EXPECT_EQ(w.form->FRender->StripWidth(), 0);
     EXPECT_EQ(w.form->imgWave->width(), 0);
-    EXPECT_EQ(w.form->FRender->BeginPos(), 300) << "an open leaves the markers where they are";
+    EXPECT_EQ(w.form->FRender->BeginPos(), 0) << "a marker beyond the end moves to the start";
+    EXPECT_EQ(w.form->FRender->EndPos(), 0);
     EXPECT_EQ(w.form->FRender->CursorPos(), 20);
+}
+
+TEST(OpenCommand, MarkersBeyondTheEndOfTheFileMoveToItsStart)
+{
+    WindowFixture w;
+    // Ten seconds: 50 columns.
+    const std::string wav = w.files.file("ten.wav");
+    ASSERT_TRUE(fixtures::MakeTone(wav, 10, 8000, 1));
+    struct Case {
+        int begin, end;
+        int expectedBegin, expectedEnd;
+    };
+    const Case cases[] = {
+        {10, 40, 10, 40},    // within the file: kept
+        {40, 50, 40, 50},    // ends at the file's end: kept
+        {30, 10, 30, 10},    // reversed and within: kept as they are
+        {45, 60, 0, 15},     // past the end: to the start, same length
+        {100, 150, 0, 50},   // the initial selection lies wholly past the end
+        {150, 20, 0, 50},    // reversed and longer than the file: the whole file
+        {-10, 60, 0, 50},    // longer than the file: the whole file
+        {200, 230, 0, 30},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.begin << ".." << c.end);
+        w.form->FRender->SetBeginPos(c.begin);
+        w.form->FRender->SetEndPos(c.end);
+        w.Open(wav);
+        EXPECT_EQ(w.form->FRender->BeginPos(), c.expectedBegin);
+        EXPECT_EQ(w.form->FRender->EndPos(), c.expectedEnd);
+        EXPECT_LE(w.form->FRender->SelRight(), w.form->FRender->StripWidth());
+    }
+    // What Save then cuts lies within the file.
+    w.form->FRender->SetBeginPos(120);
+    w.form->FRender->SetEndPos(180);
+    w.Open(wav);
+    EXPECT_EQ(w.form->FRender->BeginSecond(), 0);
+    EXPECT_EQ(w.form->FRender->EndSecond(), 10);
 }
 
 TEST(OpenCommand, CancelledDialogChangesNothing)
@@ -114,26 +156,111 @@ TEST(OpenCommand, CancelledDialogChangesNothing)
     EXPECT_FALSE(w.form->imgAd->isHidden());
 }
 
-TEST(OpenCommand, FailedOpenShowsTheDecodersTextAndChangesNothing)
+TEST(OpenCommand, FailedOpenNamesTheFileAndTheEarlierFileStaysPlayable)
 {
     WindowFixture w;
     const std::string wav = w.files.file("good.wav");
-    ASSERT_TRUE(fixtures::MakeTone(wav, 2, 8000, 1));
+    ASSERT_TRUE(fixtures::MakeTone(wav, 4, 8000, 1));
+    struct Case {
+        std::string name;
+        std::string bytes;
+        QString text;
+    };
+    const Case cases[] = {
+        {"notes.wav", "this is not audio at all\n",
+         "\"notes.wav\" is not an audio file that Tallowick can read (invalid data found when processing input)."},
+        {"Song Two.MP3", "ID3\x03\x00\x00\x00\x00\x00\x00" + std::string(3000, '\x55'),
+         "\"Song Two.MP3\" is not an audio file that Tallowick can read (invalid argument)."},
+        {"empty.wav", "", "\"empty.wav\" is not an audio file that Tallowick can read (invalid data found when processing input)."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        w.dialogs.messages.clear();
+        w.Open(wav);
+        const Labels before = Read(*w.form);
+        const std::string bad = w.files.file(c.name);
+        fixtures::WriteFile(bad, c.bytes);
+        w.dialogs.openAnswers.push_back(fixtures::FakeDialogs::Pick(bad));
+        // As a click does: the error leaves the handler and reaches the error box.
+        RunHandler([&] { w.form->btnOpenClick(w.form->btnOpen); });
+        ASSERT_EQ(w.dialogs.messages.size(), 1);
+        EXPECT_EQ(w.dialogs.messages[0].icon, QMessageBox::Critical);
+        EXPECT_EQ(w.dialogs.messages[0].text, c.text);
+        const Labels after = Read(*w.form);
+        EXPECT_EQ(after.filename, before.filename);
+        EXPECT_EQ(after.length, before.length);
+        EXPECT_EQ(w.form->FSourceFile, QString::fromStdString(wav));
+        EXPECT_EQ(w.form->MediaPlayer1->FileName(), QString::fromStdString(wav));
+
+        // The earlier file still plays, from the cursor and as the selection.
+        ASSERT_EQ(w.form->MediaPlayer1->Mode(), 1) << "the player kept the earlier file";
+        w.form->FRender->SetCursorPos(0);
+        w.form->btnPlayClick(w.form->btnPlay);
+        EXPECT_EQ(w.form->MediaPlayer1->Mode(), 2);
+        EXPECT_TRUE(WindowFixture::WaitFor([&] { return w.form->MediaPlayer1->Position() > 300; }));
+        w.form->FRender->SetBeginPos(5);
+        w.form->FRender->SetEndPos(10);
+        w.form->btnPlaySelectedClick(w.form->btnPlaySelected);
+        EXPECT_EQ(w.form->MediaPlayer1->Mode(), 2);
+        EXPECT_TRUE(WindowFixture::WaitFor([&] { return w.form->MediaPlayer1->Position() > 1300; }));
+        w.form->MouseEffectImage1Click(w.form->MouseEffectImage1);
+    }
+}
+
+TEST(OpenCommand, LongPathIsShortenedInTheMiddleSoThatTheNameShows)
+{
+    WindowFixture w;
+    const std::string folder = w.files.file("a folder with a rather long name/and another one below it");
+    ASSERT_TRUE(std::filesystem::create_directories(folder));
+    const std::string wav = folder + "/my ringtone.wav";
+    ASSERT_TRUE(fixtures::MakeTone(wav, 1, 8000, 1));
+    w.form->show();
     w.Open(wav);
-    const Labels before = Read(*w.form);
-    const std::string bad = w.files.file("notes.wav");
-    fixtures::WriteFile(bad, "this is not audio at all\n");
-    w.dialogs.openAnswers.push_back(fixtures::FakeDialogs::Pick(bad));
-    // As a click does: the error leaves the handler and reaches the error box.
-    RunHandler([&] { w.form->btnOpenClick(w.form->btnOpen); });
-    ASSERT_EQ(w.dialogs.messages.size(), 1);
-    EXPECT_EQ(w.dialogs.messages[0].icon, QMessageBox::Critical);
-    EXPECT_FALSE(w.dialogs.messages[0].text.isEmpty());
-    const Labels after = Read(*w.form);
-    EXPECT_EQ(after.filename, before.filename);
-    EXPECT_EQ(after.length, before.length);
-    EXPECT_EQ(w.form->FSourceFile, QString::fromStdString(wav));
-    EXPECT_EQ(w.form->MediaPlayer1->Mode(), 0) << "the player closed the earlier file";
+    const QString whole = "File Name: " + QString::fromStdString(wav);
+    EXPECT_EQ(w.form->lblFilename->Caption(), whole) << "the caption is the whole text";
+    EXPECT_EQ(w.form->lblFilename->Hint(), whole);
+    const QString shown = w.form->lblFilename->ShownText();
+    EXPECT_TRUE(shown.startsWith("File Name: /")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("/my ringtone.wav")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_LE(QFontMetrics(w.form->lblFilename->font()).horizontalAdvance(shown), w.form->lblFilename->width());
+    // What is painted is that text, not the path cut at the label's edge.
+    QImage painted(w.form->lblFilename->size(), QImage::Format_ARGB32);
+    painted.fill(Qt::white);
+    w.form->lblFilename->render(&painted);
+    QImage expected(painted.size(), QImage::Format_ARGB32);
+    expected.fill(Qt::white);
+    QLabel reference(shown);
+    reference.setFont(w.form->lblFilename->font());
+    reference.setPalette(w.form->lblFilename->palette());
+    reference.setAttribute(Qt::WA_TranslucentBackground);
+    reference.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    reference.resize(painted.size());
+    reference.render(&expected);
+    EXPECT_EQ(painted, expected);
+}
+
+TEST(OpenCommand, SilentPlaybackIsToldOnceInTheStatusBar)
+{
+    WindowFixture w;
+    const std::string wav = w.files.file("tone.wav");
+    ASSERT_TRUE(fixtures::MakeTone(wav, 3, 8000, 1));
+    w.Open(wav);
+    const QString before = w.form->sb_status->Caption();
+    EXPECT_NE(before, "No sound output found: playing silently.");
+    // The fixture's player plays into the null output, as on a machine without sound.
+    ASSERT_TRUE(TMediaPlayer::UseNullOutput());
+    w.form->FRender->SetCursorPos(0);
+    w.form->btnPlayClick(w.form->btnPlay);
+    ASSERT_EQ(w.form->MediaPlayer1->Mode(), 2);
+    EXPECT_EQ(w.form->sb_status->Caption(), "No sound output found: playing silently.");
+    EXPECT_TRUE(WindowFixture::WaitFor([&] { return w.form->MediaPlayer1->Position() > 200; }));
+    w.form->MouseEffectImage1Click(w.form->MouseEffectImage1);
+    // Said once: a later status stays until something else changes it.
+    w.form->sb_status->SetCaption("Completed.");
+    w.form->btnPlayClick(w.form->btnPlay);
+    EXPECT_EQ(w.form->MediaPlayer1->Mode(), 2);
+    EXPECT_EQ(w.form->sb_status->Caption(), "Completed.");
 }
 
 TEST(OpenCommand, UnreadableMp3ShowsTheReadersBoxAndOpensWithWhatItHolds)
@@ -183,7 +310,7 @@ TEST(OpenCommand, LaterOpenDuringASlowScanWins)
     EXPECT_EQ(w.form->FSourceFile, QString::fromStdString(wav));
     EXPECT_EQ(w.form->MediaPlayer1->FileName(), QString::fromStdString(wav));
     EXPECT_EQ(w.form->lblFilename->Caption(), "File Name: " + QString::fromStdString(wav));
-    EXPECT_EQ(w.form->lblLength->Caption(), "Time Length: 3");
+    EXPECT_EQ(w.form->lblLength->Caption(), "Time Length: " + LongTimeText(QTime(0, 0, 3)));
     EXPECT_EQ(w.form->FRender->StripWidth(), 15);
 }
 

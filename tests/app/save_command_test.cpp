@@ -2,6 +2,7 @@
 // that start-up writes into the work folder.
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
@@ -148,6 +149,60 @@ TEST_F(SaveTest, StatusTextsOfAnExport)
     EXPECT_TRUE(openedFolders.isEmpty()) << "No opens nothing";
 }
 
+TEST_F(SaveTest, ALongExportShowsItsProgressInTheStatusBar)
+{
+    // Twenty minutes of silence, 8000 Hz mono 16-bit: a WAV header and then a hole.
+    const std::string silence = w.files.file("silence.wav");
+    const uint32_t dataBytes = 20 * 60 * 8000 * 2;
+    std::string header = "RIFF";
+    const auto append32 = [&header](uint32_t v) { for (int i = 0; i < 4; ++i) header += char(v >> (8 * i) & 0xFF); };
+    const auto append16 = [&header](uint16_t v) { for (int i = 0; i < 2; ++i) header += char(v >> (8 * i) & 0xFF); };
+    append32(36 + dataBytes);
+    header += "WAVEfmt ";
+    append32(16);
+    append16(1);
+    append16(1);
+    append32(8000);
+    append32(16000);
+    append16(2);
+    append16(16);
+    header += "data";
+    append32(dataBytes);
+    fixtures::WriteFile(silence, header);
+    ASSERT_EQ(truncate(silence.c_str(), off_t(header.size()) + dataBytes), 0);
+    w.Open(silence);
+    ASSERT_EQ(w.form->FSourceFile, QString::fromStdString(silence));
+    w.form->FRender->SetBeginPos(0);
+    w.form->FRender->SetEndPos(20 * 60 * TWaveRender::ColumnsPerSecond);
+    w.dialogs.answerMessage = [](const fixtures::RecordedMessage&) { return QMessageBox::No; };
+
+    const std::string target = w.files.file("long ring.mp3");
+    const QString generating = "Generating " + QString::fromStdString(target) + " ...";
+    QStringList seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (seen.isEmpty() || seen.back() != w.form->sb_status->Caption())
+            seen << w.form->sb_status->Caption();
+    });
+    poll.start(0);
+    Save(target);
+    poll.stop();
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    EXPECT_EQ(w.dialogs.messages[0].caption, "Confirm");
+    EXPECT_EQ(seen.back(), "Completed.");
+    EXPECT_TRUE(seen.contains(generating)) << "the described text comes first";
+    // The percentages the tool told, in the order shown.
+    QList<int> percentages;
+    const QRegularExpression told("^" + QRegularExpression::escape(generating) + " (\\d+)%$");
+    for (const QString& status : seen)
+        if (const auto match = told.match(status); match.hasMatch())
+            percentages << match.captured(1).toInt();
+    ASSERT_FALSE(percentages.isEmpty()) << seen.join(" | ").toStdString();
+    EXPECT_TRUE(std::any_of(percentages.begin(), percentages.end(), [](int p) { return p > 0 && p < 100; }))
+        << seen.join(" | ").toStdString();
+    EXPECT_TRUE(std::is_sorted(percentages.begin(), percentages.end()));
+}
+
 TEST_F(SaveTest, BusyNoticeWhileConvertingAndWhileTheQuestionIsOpen)
 {
     int busyNotices = 0;
@@ -184,7 +239,6 @@ TEST_F(SaveTest, FailuresAreToldAndLoseNothing)
         bool workerRuns;
     };
     const Case cases[] = {
-        {"capital extension", [] {}, w.files.file("ring.MP3"), "Only .mp3 and .amr", false},
         {"other extension", [] {}, w.files.file("ring.wav"), "Only .mp3 and .amr", false},
         {"no extension", [] {}, w.files.file("ring"), "Only .mp3 and .amr", false},
         {"missing tool", [] { std::filesystem::remove((WorkDir + "av").toStdString()); }, existing,
@@ -209,7 +263,30 @@ TEST_F(SaveTest, FailuresAreToldAndLoseNothing)
         EXPECT_EQ(w.form->sb_status->Caption(), c.workerRuns ? QString("Export failed.") : QString());
         EXPECT_EQ(fixtures::ReadFile(existing), "an earlier ringtone");
     }
-    EXPECT_FALSE(std::filesystem::exists(w.files.file("ring.MP3")));
+}
+
+TEST_F(SaveTest, ExtensionsInAnyCaseAreExported)
+{
+    struct Case {
+        std::string name;
+        std::string probed;
+    };
+    const Case cases[] = {
+        {"ring.MP3", "mp3 22050 2 mp3"},
+        {"ring.Amr", "amr_nb 8000 1 amr"},
+        {"ring.mP3", "mp3 22050 2 mp3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        w.dialogs.messages.clear();
+        const std::string target = w.files.file(c.name);
+        Save(target);
+        ASSERT_EQ(w.dialogs.messages.size(), 1);
+        EXPECT_EQ(w.dialogs.messages[0].caption, "Confirm") << w.dialogs.messages[0].text.toStdString();
+        EXPECT_EQ(w.form->sb_status->Caption(), "Completed.");
+        const std::string probe = Probe(target);
+        EXPECT_NE(probe.find(c.probed), std::string::npos) << probe;
+    }
 }
 
 TEST_F(SaveTest, TheSongItselfIsNeverTheTarget)

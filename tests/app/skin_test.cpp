@@ -471,7 +471,8 @@ TEST_F(SkinTest, AboutLinkOpensANewModalDialogEachTime)
                             opened = dialog;
                             ExpectAboutDialog(dialog, c.shown);
                             // Centred over the main window.
-                            EXPECT_LE((dialog->geometry().center() - form.geometry().center()).manhattanLength(), 2);
+                            EXPECT_EQ(dialog->geometry().center(), form.geometry().center());
+                            EXPECT_EQ(dialog->geometry().topLeft() - form.geometry().topLeft(), QPoint(149, 78));
                             // The main window takes no input while the dialog is open.
                             EXPECT_TRUE(QApplication::activeModalWidget() == dialog);
                             qobject_cast<TAboutForm*>(dialog)->SpeedButton1->click();

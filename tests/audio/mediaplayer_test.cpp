@@ -5,6 +5,8 @@
 #include "support/HostileSources.h"
 
 #include <QTimer>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -126,6 +128,97 @@ TEST_F(MediaPlayerTest, FailedOpenRaisesTheDecodersTextAndLeavesNoFileOpen)
         EXPECT_EQ(ErrorOf([&] { player->Open(); }), c.text);
         ExpectRequestsRefusedWithoutFile(*player);
     }
+}
+
+TEST_F(MediaPlayerTest, OpenReplacingKeepsTheOpenFileUntilTheNewOneHasOpened)
+{
+    struct Case {
+        std::string file;
+        std::string text;
+        bool decoderReason;
+    };
+    const std::vector<Case> cases = {
+        {"missing.wav", "No such file or directory", false},
+        {"notes.txt", "Invalid data found when processing input", true},
+        {"empty.wav", "Invalid data found when processing input", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        auto player = OpenTone("mono8k.wav");
+        player->Play();
+        ASSERT_EQ(player->Mode(), TMediaPlayer::ModePlaying);
+        bool decoderReason = !c.decoderReason;
+        std::string text;
+        try {
+            player->OpenReplacing(File(c.file));
+        } catch (const EMCIDeviceError& error) {
+            text = error.what();
+            decoderReason = error.IsDecoderReason();
+        }
+        EXPECT_EQ(text, c.text);
+        EXPECT_EQ(decoderReason, c.decoderReason);
+        // The earlier file is still open, named and playing.
+        EXPECT_EQ(player->FileName(), File("mono8k.wav"));
+        EXPECT_EQ(player->Mode(), TMediaPlayer::ModePlaying);
+        EXPECT_EQ(player->Length(), 3000);
+        EXPECT_EQ(player->SampleRate(), 8000);
+        player->Stop();
+        player->SetStartPos(1000);
+        player->Play();
+        EXPECT_TRUE(WaitUntil([&] { return player->Position() > 1200; }));
+    }
+    // A file that opens takes the earlier one's place: stopped at 0, with its properties.
+    auto player = OpenTone("mono8k.wav");
+    player->Play();
+    EXPECT_TRUE(player->OpenReplacing(File("tone.wma")));
+    EXPECT_EQ(player->FileName(), File("tone.wma"));
+    EXPECT_EQ(player->Mode(), TMediaPlayer::ModeStopped);
+    EXPECT_EQ(player->Position(), 0);
+    EXPECT_EQ(player->SampleRate(), 44100);
+    EXPECT_EQ(player->Channels(), 2);
+    EXPECT_EQ(player->BitRate(), 128000);
+}
+
+TEST_F(MediaPlayerTest, PlaybackOnTheNullOutputIsReportedAsSilent)
+{
+    auto player = OpenTone();
+    int silentStarts = 0;
+    QObject::connect(player.get(), &TMediaPlayer::PlayingSilently, [&] { ++silentStarts; });
+    player->Play();
+    EXPECT_EQ(silentStarts, 1);
+    player->Stop();
+    player->Play();
+    EXPECT_EQ(silentStarts, 2) << "each silent playback tells so";
+}
+
+TEST_F(MediaPlayerTest, TheDecodersCommentaryStaysOffTheTerminal)
+{
+    // An MP3 with a stretch of junk in its middle: the decoder complains while playing.
+    const std::string damaged = dir_->file("damaged.mp3");
+    std::string bytes = fixtures::ReadFile(dir_->file("tone.mp3"));
+    ASSERT_GT(bytes.size(), 20000u);
+    for (std::size_t i = bytes.size() / 3; i < bytes.size() / 3 + 4000; ++i)
+        bytes[i] = char(i * 7919 % 251);
+    fixtures::WriteFile(damaged, bytes);
+    fixtures::ScratchDir captured;
+    const std::string errors = captured.file("stderr");
+    fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    const int file = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    dup2(file, STDERR_FILENO);
+    close(file);
+    {
+        TMediaPlayer player;
+        player.SetFileName(QString::fromStdString(damaged));
+        player.Open();
+        player.Play();
+        WaitUntil([&] { return Stopped(player); });
+    }
+    fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    EXPECT_EQ(fixtures::ReadFile(errors), "");
 }
 
 TEST_F(MediaPlayerTest, HostileSourcesAreRefusedWithAClearTextAndWithoutHanging)

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -601,3 +602,82 @@ TEST_F(HostileSourceTest, FilesOfZerosAreRefusedWithinBoundedMemory)
 }
 
 }  // namespace
+
+namespace {
+
+// Runs av with its progress channel: descriptor 7 opened on a file and named in
+// AV_PROGRESS_FD; returns the lines written there.
+std::vector<int> RunAvWithProgress(const std::vector<std::string>& args, const std::string& progressFile,
+                                   ToolResult& result)
+{
+    std::vector<std::string> argv = {"sh", "-c", "AV_PROGRESS_FD=7 exec \"$@\" 7>\"$PROGRESS\"", "sh", AV_TOOL_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    setenv("PROGRESS", progressFile.c_str(), 1);
+    result = RunTool(argv);
+    unsetenv("PROGRESS");
+    std::vector<int> percentages;
+    const std::string text = ReadFile(progressFile);
+    std::size_t start = 0, end;
+    while ((end = text.find('\n', start)) != std::string::npos) {
+        percentages.push_back(std::atoi(text.substr(start, end - start).c_str()));
+        start = end + 1;
+    }
+    EXPECT_EQ(start, text.size()) << "every line ends with a line break";
+    return percentages;
+}
+
+}  // namespace
+
+TEST(ProgressChannel, TellsIncreasingPercentagesEndingAt100AndChangesNothingElse)
+{
+    fixtures::ScratchDir dir;
+    const std::string source = dir.file("long.wav");
+    ASSERT_TRUE(fixtures::MakeTone(source, 120, 22050, 1));
+    struct Case {
+        const char* name;
+        std::vector<std::string> (*line)(const std::string&, const std::string&, const std::string&,
+                                         const std::string&);
+        std::string length;
+    };
+    const Case cases[] = {
+        {"ring.mp3", Mp3Line, "00:01:30"},
+        {"ring.amr", AmrLine, "00:01:00"},
+        {"tail.mp3", Mp3Line, "00:10:00"},   // runs past the end of the source
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string withChannel = dir.file(std::string("told-") + c.name);
+        const std::string without = dir.file(c.name);
+        ToolResult told;
+        const std::vector<int> percentages =
+            RunAvWithProgress(c.line(source, "00:00:10", c.length, withChannel), dir.file("progress"), told);
+        ASSERT_EQ(told.exitCode, 0) << told.standardError;
+        EXPECT_EQ(told.standardError, "");
+        EXPECT_EQ(told.standardOutput, "");
+        ASSERT_GE(percentages.size(), 10u) << "told now and then along the way";
+        EXPECT_EQ(percentages.back(), 100);
+        for (std::size_t i = 1; i < percentages.size(); ++i)
+            EXPECT_GT(percentages[i], percentages[i - 1]);
+        EXPECT_GE(percentages.front(), 0);
+        EXPECT_GE(percentages[percentages.size() - 2], 90) << "the work is counted to its end";
+
+        // Without the channel: the same file, nothing else written anywhere.
+        const ToolResult plain = RunAv(c.line(source, "00:00:10", c.length, without));
+        ASSERT_EQ(plain.exitCode, 0) << plain.standardError;
+        EXPECT_EQ(plain.standardError, "");
+        EXPECT_EQ(plain.standardOutput, "");
+        EXPECT_EQ(ReadFile(without), ReadFile(withChannel));
+    }
+}
+
+TEST(ProgressChannel, AFailedExportNeverTells100)
+{
+    fixtures::ScratchDir dir;
+    const std::string source = dir.file("tone.wav");
+    ASSERT_TRUE(fixtures::MakeTone(source, 5, 8000, 1));
+    ToolResult result;
+    const std::vector<int> percentages =
+        RunAvWithProgress(Mp3Line(source, "00:00:10", "00:00:05", dir.file("ring.mp3")), dir.file("progress"), result);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(std::find(percentages.begin(), percentages.end(), 100) == percentages.end());
+}

@@ -51,12 +51,16 @@ TEST(CommandLine, FilledTemplatesAsTextAndArguments)
     }
 }
 
-TEST(CommandLine, TemplateChosenByExactExtension)
+TEST(CommandLine, TemplateChosenByExtensionInAnyCase)
 {
-    EXPECT_EQ(CommandTemplateFor("/a/ring.mp3"), kMp3CommandTemplate);
-    EXPECT_EQ(CommandTemplateFor("/a/ring.amr"), kAmrCommandTemplate);
-    for (const char* other : {"/a/ring.MP3", "/a/ring.Amr", "/a/ring.wav", "/a/ring", "/a.mp3/ring", "/a/.mp3x"})
+    for (const char* mp3 : {"/a/ring.mp3", "/a/ring.MP3", "/a/ring.mP3", "/A.AMR/ring.Mp3"})
+        EXPECT_EQ(CommandTemplateFor(mp3), kMp3CommandTemplate) << mp3;
+    for (const char* amr : {"/a/ring.amr", "/a/ring.Amr", "/a/ring.AMR"})
+        EXPECT_EQ(CommandTemplateFor(amr), kAmrCommandTemplate) << amr;
+    for (const char* other : {"/a/ring.wav", "/a/ring", "/a.mp3/ring", "/a/.mp3x", "/a/ring.mp", "/a/ring.mp3.wav"})
         EXPECT_EQ(CommandTemplateFor(other), nullptr) << other;
+    EXPECT_TRUE(HasExtension("/a/c.Mp3", ".mp3"));
+    EXPECT_FALSE(HasExtension("/a/c.mp4", ".mp3"));
     EXPECT_EQ(FileExtension("/a.b/c"), "");
     EXPECT_EQ(FileExtension("/a/c.tar.gz"), ".gz");
     EXPECT_EQ(FileExtension("/a/c."), ".");
@@ -130,4 +134,33 @@ TEST(RunAndWait, ToolThatCannotStart)
     WriteScript(tool, "exit 0\n");
     EXPECT_FALSE(RunAndWait(OpenForRunning(tool).get(), {"av"}, -1).started) << "no working folder";
     EXPECT_EQ(RunAndWait(OpenForRunning(tool).get(), {"av"}, folder.get()).exitCode, 0);
+}
+
+TEST(RunAndWait, ProgressComesOnAChannelOfItsOwnOutsideTheCommandLine)
+{
+    fixtures::ScratchDir scratch;
+    const std::string tool = scratch.file("tool");
+    WriteScript(tool,
+                "printf '%s\\n' \"$@\" > seen-arguments\n"
+                "echo \"${AV_PROGRESS_FD-unset}\" > seen-variable\n"
+                "if [ -n \"$AV_PROGRESS_FD\" ]; then\n"
+                "  printf '5\\n50\\nnot a percentage\\n' > /proc/self/fd/$AV_PROGRESS_FD\n"
+                "  sleep 0.2\n"
+                "  printf '100\\n' > /proc/self/fd/$AV_PROGRESS_FD\n"
+                "fi\n");
+    const base::UniqueFd folder = OpenForRunning(scratch.path());
+    std::vector<int> told;
+    const RunResult result =
+        RunAndWait(OpenForRunning(tool).get(), {"av", "-i", "a b"}, folder.get(), [&](int percent) { told.push_back(percent); });
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(told, std::vector<int>({5, 50, 100}));
+    EXPECT_EQ(fixtures::ReadFile(scratch.file("seen-arguments")), "-i\na b\n") << "the command line is as given";
+    EXPECT_NE(fixtures::ReadFile(scratch.file("seen-variable")), "unset\n");
+
+    // Without a listener the tool gets no channel and runs as before.
+    setenv("AV_PROGRESS_FD", "1", 1);
+    const RunResult plain = RunAndWait(OpenForRunning(tool).get(), {"av"}, folder.get());
+    unsetenv("AV_PROGRESS_FD");
+    EXPECT_EQ(plain.exitCode, 0);
+    EXPECT_EQ(fixtures::ReadFile(scratch.file("seen-variable")), "unset\n");
 }
