@@ -33,6 +33,8 @@ void TMainForm::btnOpenClick(QObject*)
     if (!answer)
         return;
     const QString path = answer->path;
+    // The levels of the file shown so far are no longer wanted.
+    StopLevelAnalysis();
     MediaPlayer1->SetFileName(path);
     // The player opens on a thread of its own and handles events meanwhile; an open broken
     // off by a later open or the window's close leaves everything as it was.
@@ -88,5 +90,6 @@ bool TMainForm::LoadFileInfo(const QString& path)
     // the columns its viewport shows.
     imgWave->resize(columns, imgWave->height());
     FRender->SetWaveWidth(columns);
+    StartLevelAnalysis(path);
     return true;
 }
