@@ -21,8 +21,10 @@ namespace {
 using Level = ColumnLevels::Level;
 
 // The frames before a decoded MP3 frame that are decoded as well besides those that hold
-// its bit reservoir: one, so that the frame's first granule overlaps a decoded one.
-constexpr int kSettleFrames = 1;
+// its bit reservoir. None: without the frame before, only the first granule's overlap is
+// missing, which changed a column's level by 0.05 dB on average against one more frame
+// decoded per column (a third more work).
+constexpr int kSettleFrames = 0;
 // Frames kept from earlier columns, enough for the bit reservoir of any frame (511 bytes
 // back, in frames of 24 bytes of main data and more).
 constexpr std::size_t kKeptFrames = 24;
