@@ -67,7 +67,7 @@ std::optional<Layer3SideInfo> Layer3SideInfo::Read(const std::uint8_t* frame, st
     bits.Skip(mpeg1 ? (channels == 1 ? 5 : 3) : (channels == 1 ? 1 : 2));  // private bits
     if (mpeg1)
         bits.Skip(4 * channels);  // scale factor selection
-    info.loudness = 0;
+    info.granules = granules;
     for (int granule = 0; granule < granules; ++granule) {
         for (int channel = 0; channel < channels; ++channel) {
             const unsigned part23Length = bits.Read(12);

@@ -16,6 +16,8 @@ struct Layer3SideInfo {
     int mainDataBegin = 0;
     // Bytes of main data after this frame's side information.
     int dataBytes = 0;
+    // Granules of 576 samples: 2 in MPEG 1, 1 in MPEG 2 and 2.5.
+    int granules = 0;
     // No granule of any channel holds spectral data.
     bool silent = true;
     // Larger is louder, in quarter steps of the quantiser (1.5 dB each); meaningful only
