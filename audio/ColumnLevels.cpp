@@ -243,7 +243,10 @@ private:
         if (av_packet_ref(frame.packet.get(), packet) < 0)
             throw std::bad_alloc();
         const int samples = packet->size >= 4 ? media::MpegHeader::fromBytes(packet->data).samplesPerFrame() : 0;
-        const int length = samples > 0 ? samples : source_.decoder->frame_size;
+        constexpr int kLayer3Samples = 1152;
+        const int length = samples > 0 ? samples
+                           : source_.decoder->frame_size > 0 ? source_.decoder->frame_size
+                                                              : kLayer3Samples;
         frame.column = grid_.ColumnOf(nextStart_ + length / 2);
         nextStart_ += length;
         if (!frames_.empty() && frame.column > frames_.back().column)

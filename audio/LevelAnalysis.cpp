@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <exception>
 #include <mutex>
 #include <optional>
 #include <sys/eventfd.h>
@@ -54,11 +55,17 @@ LevelAnalysis::LevelAnalysis(const std::string& path, int columnsPerSecond, QObj
             lastHandOver = std::chrono::steady_clock::now();
         };
         ColumnLevels levels(path, columnsPerSecond, shared->cancel);
-        const ColumnLevels::Outcome outcome = levels.Run([&](const ColumnLevels::Level* level, std::size_t count) {
-            found.insert(found.end(), level, level + count);
-            if (std::chrono::steady_clock::now() - lastHandOver >= kBatchInterval)
-                handOver();
-        });
+        ColumnLevels::Outcome outcome = ColumnLevels::Outcome::Failed;
+        try {
+            outcome = levels.Run([&](const ColumnLevels::Level* level, std::size_t count) {
+                found.insert(found.end(), level, level + count);
+                if (std::chrono::steady_clock::now() - lastHandOver >= kBatchInterval)
+                    handOver();
+            });
+        } catch (const std::exception&) {
+            // Out of memory: the analysis fails; what was handed over already stays shown.
+            found.clear();
+        }
         {
             std::lock_guard<std::mutex> lock(shared->mutex);
             shared->batch.insert(shared->batch.end(), found.begin(), found.end());
