@@ -84,7 +84,9 @@ void TMainForm::btnOpenClick(QObject*)
             throw;
         throw EMCIDeviceError(UnreadableFileText(path, QString::fromUtf8(error.what())).toStdString());
     }
-    // The player now holds this file: an earlier open still scanning gives way to it.
+    // The player now holds this file: the levels of the file shown so far are no longer
+    // wanted, and an earlier open still scanning gives way to it.
+    StopLevelAnalysis();
     if (scanningReader_)
         scanningReader_->Cancel();
     if (!LoadFileInfo(path))
@@ -142,5 +144,6 @@ bool TMainForm::LoadFileInfo(const QString& path)
         FRender->SetBeginPos(moved->begin);
         FRender->SetEndPos(moved->end);
     }
+    StartLevelAnalysis(path);
     return true;
 }

@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "app/appDefine.h"
+#include "audio/LevelAnalysis.h"
 #include "audio/MPGTools.h"
 #include "audio/MediaPlayer.h"
 #include "export/CommandLine.h"
@@ -14,6 +15,7 @@
 #include "platform/IniFile.h"
 #include "platform/PrivateFolder.h"
 #include "platform/TempDirectory.h"
+#include "strip/LevelWave.h"
 #include "strip/WaveRender.h"
 
 namespace {
@@ -174,6 +176,7 @@ void TMainForm::FormCreate(QObject*)
     // No canvas: imgWave draws the columns it shows from the renderer in its paint event.
     FRender = std::make_unique<TWaveRender>(nullptr, imgWave->width(), imgWave->height());
     imgWave->SetStrip(FRender.get());
+    CreateAudioWaveMenu();
     LoadAppInfo();
     IsConverting = false;
     MediaPlayer1->SetTimeFormat(TMPTimeFormats::Milliseconds);
@@ -208,8 +211,10 @@ void TMainForm::FormClose(QObject*)
     MediaPlayer1->CancelOpen();
     if (scanningReader_)
         scanningReader_->Cancel();
+    StopLevelAnalysis();
     Timer2->stop();
     imgWave->SetStrip(nullptr);
+    levelWave_.reset();
     FRender.reset();
 }
 

@@ -17,6 +17,9 @@
 #include "strip/StripView.h"
 
 class PointerOnScreen;
+class LevelAnalysis;
+class LevelWave;
+class QAction;
 class TMediaPlayer;
 class TMPEGAudio;
 class TWaveRender;
@@ -97,6 +100,17 @@ public:
     void Timer2Timer(QObject* Sender);
     void ApplicationEvents1Idle(QObject* Sender, bool& Done);
 
+    // The strip's wave from the audio's levels (AudioWaveCommand.cpp).
+    QAction* actShowAudioWave = nullptr;
+    void CreateAudioWaveMenu();
+    void ShowAudioWaveToggled(bool checked);
+    // Finds the levels of the file whose strip was just sized; the strip shows them as they come.
+    void StartLevelAnalysis(const QString& path);
+    // Breaks off the analysis, if one runs; nothing of it reaches the strip afterwards.
+    void StopLevelAnalysis();
+    // The analysis of the file shown, until it is stopped (it stays after it has ended).
+    const LevelAnalysis* Levels() const { return levelAnalysis_.get(); }
+
     // Export (SaveCommand.cpp).
     void btnSaveClick(QObject* Sender);
 
@@ -140,4 +154,6 @@ private:
     // The reader of the innermost open command that is still scanning, if any; the
     // command clears it on every way out of its scan.
     TMPEGAudio* scanningReader_ = nullptr;
+    std::unique_ptr<LevelWave> levelWave_;
+    std::unique_ptr<LevelAnalysis> levelAnalysis_;
 };

@@ -54,7 +54,7 @@ void TWaveRender::GenerateWave()
     if (FWaveWidth <= 0)
         return;
     FWave.resize(std::size_t(FWaveWidth));
-    const int32_t limit = (FStripHeight - kRulerAndMarkerRows) / 2 - kWaveHeadroom;
+    const int32_t limit = TallestBar();
     int32_t prev = kWaveStart;
     for (int32_t i = 0; i < FStripWidth; ++i) {
         int32_t step = StripRandom(kStepRange) - kStepOffset;
@@ -65,6 +65,11 @@ void TWaveRender::GenerateWave()
         prev += step;
         FWave[std::size_t(i)] = prev;
     }
+}
+
+int32_t TWaveRender::TallestBar() const
+{
+    return (FStripHeight - kRulerAndMarkerRows) / 2 - kWaveHeadroom;
 }
 
 void TWaveRender::SetWaveHeights(std::vector<int32_t> heights)

@@ -27,6 +27,9 @@ public:
     // Replaces the bar heights, one per column from column 0, and repaints. Columns past
     // the last height have no bar, so heights that arrive bit by bit can be shown as they come.
     void SetWaveHeights(std::vector<int32_t> heights);
+    // The height of the tallest bar that the band leaves room for: the limit of the
+    // random walk, and the height of full scale in a wave that comes from the audio.
+    int32_t TallestBar() const;
     // Draws the whole strip onto the canvas given at construction, if any.
     void Paint();
     // Draws the strip's columns firstColumn .. firstColumn + count - 1 onto the canvas's

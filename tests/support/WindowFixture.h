@@ -1,9 +1,10 @@
 #pragma once
-// A main window for command tests: its work folder in a scratch folder, its player on the
-// null output, its dialogs answered by FakeDialogs, and the reader's pump and error box
+// A main window for command tests: its work folder and its settings in a scratch folder,
+// its player on the null output, its dialogs answered by FakeDialogs, and the reader's pump and error box
 // installed as at start-up.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QSettings>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -22,6 +23,8 @@ public:
     WindowFixture()
     {
         setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+        // The window's settings are read and written in the scratch folder, never the user's.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(runtime.path()));
         TMediaPlayer::SetUseNullOutput(true);
         InstallWindowReaderDefaults();
         form = std::make_unique<TMainForm>();
