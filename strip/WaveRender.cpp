@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -127,7 +128,7 @@ void TWaveRender::DrawRuler(TCanvas& canvas, int64_t first, int64_t end)
 
     canvas.SetFont(canvas.Font(), RulerColor);
     if (FWaveWidth >= 1)
-        canvas.TextOut(0, 0, QStringLiteral("(S)"));
+        canvas.TextOut(0, 0, QLatin1String("(S)"));
 
     // A tick every second.
     const int64_t tickEnd = std::min<int64_t>(FWaveWidth, end);
@@ -146,11 +147,12 @@ void TWaveRender::DrawRuler(TCanvas& canvas, int64_t first, int64_t end)
     for (int64_t label = std::max<int64_t>(1, (first - numbers.WidestNumber()) / perLabel);
          label * perLabel - 1 < labelEnd; ++label) {
         const int64_t column = label * perLabel - 1;
-        const QString text = QString::number(label * perLabel / ColumnsPerSecond);
-        const int digits = int(text.size());
+        // The number is written on the stack: the canvas finds it again by its characters.
+        char text[24];
+        const int digits = std::snprintf(text, sizeof text, "%lld", static_cast<long long>(label * perLabel / ColumnsPerSecond));
         if (!numbers.Shows(label, digits) || column + numbers.Width(digits + 1) < first)
             continue;
-        canvas.TextOut(int(column), 0, text);
+        canvas.TextOut(int(column), 0, QLatin1String(text, digits));
     }
 }
 
@@ -162,9 +164,17 @@ void TWaveRender::DrawColumns(TCanvas& canvas, int64_t first, int64_t end)
     canvas.SetPenMode(TPenMode::Copy);
 
     // Background; the canvas keeps only what lies on its bitmap, so the parts drawn whole
-    // here cost only the columns they cover there.
+    // here cost only the columns they cover there. The selection band is filled over it
+    // below, opaque, so the background is left out where the band will be.
     canvas.SetBrushColor(FBackColor);
-    canvas.FillRect(0, 0, FStripWidth, FStripHeight);
+    if (FBeginPos < FEndPos) {
+        canvas.FillRect(0, 0, FStripWidth, kBandTopRow);
+        canvas.FillRect(0, kBandTopRow, FBeginPos, markerTop);
+        canvas.FillRect(FEndPos, kBandTopRow, FStripWidth, markerTop);
+        canvas.FillRect(0, markerTop, FStripWidth, FStripHeight);
+    } else {
+        canvas.FillRect(0, 0, FStripWidth, FStripHeight);
+    }
 
     // Ruler: line, label, a tick every second and a number every five seconds.
     DrawRuler(canvas, first, end);
@@ -187,15 +197,23 @@ void TWaveRender::DrawColumns(TCanvas& canvas, int64_t first, int64_t end)
     canvas.Polygon(end_, 3);
 
     // Wave: selected bars in XOR over the band, the others copied over the background.
+    // Each bar is a line from half - height to half + height below the band's top; the
+    // columns left of, inside and right of the selection are drawn as three stretches.
     canvas.SetPenColor(FWaveColor);
-    const int64_t bars = std::min<int64_t>(FStripWidth, int64_t(FWave.size()));
-    const int32_t selLeft = SelLeft(), selRight = SelRight();
-    for (int64_t j = std::max<int64_t>(first, 0); j < std::min(bars, end); ++j) {
-        const int32_t height = FWave[std::size_t(j)];
-        canvas.SetPenMode(j >= selLeft && j <= selRight ? TPenMode::Xor : TPenMode::Copy);
-        canvas.MoveTo(int(j), half - height + kBandTopRow);
-        canvas.LineTo(int(j), half + height + kBandTopRow);
-    }
+    const int64_t barsFirst = std::max<int64_t>(first, 0);
+    const int64_t barsEnd = std::min(std::min<int64_t>(FStripWidth, int64_t(FWave.size())), end);
+    const int64_t selFirst = SelLeft(), selEnd = int64_t(SelRight()) + 1;
+    const auto drawBars = [&](int64_t from, int64_t to, TPenMode mode) {
+        from = std::max(from, barsFirst);
+        to = std::min(to, barsEnd);
+        if (from >= to)
+            return;
+        canvas.SetPenMode(mode);
+        canvas.VerticalBars(from, FWave.data() + from, int(to - from), half + kBandTopRow);
+    };
+    drawBars(barsFirst, selFirst, TPenMode::Copy);
+    drawBars(selFirst, selEnd, TPenMode::Xor);
+    drawBars(selEnd, barsEnd, TPenMode::Copy);
     canvas.SetPenMode(TPenMode::Copy);
 
     // Cursor: a line and a triangle pointing down at the top.
