@@ -37,6 +37,18 @@ TALLOWICK_PIXEL_LOOP void WriteBarRow(std::uint32_t* __restrict row, const std::
     }
 }
 
+// One row of vertical bars on a fill: each pixel becomes the covered colour where its
+// column's bar covers the row, the fill's colour elsewhere; nothing is read.
+TALLOWICK_PIXEL_LOOP void WriteBarRowOnFill(std::uint32_t* __restrict row, const std::int32_t* __restrict tops,
+                                            const std::int32_t* __restrict ends, int columns, std::int32_t y,
+                                            std::uint32_t covered, std::uint32_t fill)
+{
+    for (int i = 0; i < columns; ++i) {
+        const std::uint32_t mask = 0u - std::uint32_t((y >= tops[i]) & (y < ends[i]));
+        row[i] = (covered & mask) | (fill & ~mask);
+    }
+}
+
 // One row's run of pixels set to one colour.
 TALLOWICK_PIXEL_LOOP void FillPixels(std::uint32_t* __restrict pixels, int count, std::uint32_t pixel)
 {
@@ -83,8 +95,17 @@ void TCanvas::SetFont(const QFont& font, TColor color)
     aliased.setStyleStrategy(QFont::NoAntialias);
     if (aliased != font_ || color != fontColor_)
         textCache_.clear();
+    if (aliased != font_)
+        textCellHeight_ = 0;
     font_ = aliased;
     fontColor_ = color;
+}
+
+int TCanvas::TextCellHeight()
+{
+    if (textCellHeight_ == 0)
+        textCellHeight_ = std::max(1, QFontMetrics(font_).height());
+    return textCellHeight_;
 }
 
 bool TCanvas::Ready()
@@ -290,6 +311,18 @@ void TCanvas::Polygon(const QPoint* points, int count)
 
 void TCanvas::VerticalBars(int64_t firstColumn, const std::int32_t* heights, int count, int centreRow)
 {
+    DrawBars(firstColumn, heights, count, centreRow, 0, 0);
+}
+
+void TCanvas::FillWithVerticalBars(int64_t firstColumn, const std::int32_t* heights, int count, int centreRow,
+                                   int fillTop, int fillBottom)
+{
+    DrawBars(firstColumn, heights, count, centreRow, fillTop, fillBottom);
+}
+
+void TCanvas::DrawBars(int64_t firstColumn, const std::int32_t* heights, int count, int centreRow, int fillTop,
+                       int fillBottom)
+{
     if (count <= 0 || !Ready())
         return;
     // The columns that lie on the bitmap, as the bitmap's columns.
@@ -301,7 +334,9 @@ void TCanvas::VerticalBars(int64_t firstColumn, const std::int32_t* heights, int
         const std::int32_t* height = heights + (left - shifted);
         barTops_.resize(std::size_t(columns));
         barEnds_.resize(std::size_t(columns));
-        int top = height_, bottom = 0;
+        // The rows that some line covers, and those that every line covers (around the
+        // middle of a wave), which are written as whole runs.
+        int top = height_, bottom = 0, coveredTop = 0, coveredEnd = height_;
         for (int i = 0; i < columns; ++i) {
             // As LineTo draws it: downward from the start up to the end row excluded, upward
             // from the start down to the row below the end.
@@ -309,25 +344,44 @@ void TCanvas::VerticalBars(int64_t firstColumn, const std::int32_t* heights, int
             const int64_t first = from <= to ? from : to + 1, end = from <= to ? to : from + 1;
             int barTop = int(std::clamp<int64_t>(first, 0, height_));
             int barEnd = int(std::clamp<int64_t>(end, 0, height_));
-            if (barTop >= barEnd)
+            if (barTop >= barEnd) {
                 barTop = barEnd = 0;
-            else {
+            } else {
                 top = std::min(top, barTop);
                 bottom = std::max(bottom, barEnd);
             }
+            coveredTop = std::max(coveredTop, barTop);
+            coveredEnd = std::min(coveredEnd, barEnd);
             barTops_[std::size_t(i)] = barTop;
             barEnds_[std::size_t(i)] = barEnd;
         }
+        const std::int32_t* tops = barTops_.data();
+        const std::int32_t* ends = barEnds_.data();
+        const std::uint32_t pen = ToPixel(penColor_);
+        const std::uint32_t brush = ToPixel(brushColor_);
+        // What a pixel that a line covers becomes on the brush's fill.
+        const std::uint32_t penOnBrush = penMode_ == TPenMode::Xor ? brush ^ (pen & 0x00FFFFFFu) : pen;
+        fillTop = std::clamp(fillTop, 0, height_);
+        fillBottom = std::clamp(fillBottom, fillTop, height_);
         // Row by row, along the bitmap's rows.
-        // Rows that every line covers (around the middle of a wave) are whole runs.
-        const std::int32_t coveredTop = *std::max_element(barTops_.begin(), barTops_.end());
-        const std::int32_t coveredEnd = *std::min_element(barEnds_.begin(), barEnds_.end());
-        const std::uint32_t pixel = ToPixel(penColor_);
-        for (int y = top; y < bottom; ++y) {
-            if (y >= coveredTop && y < coveredEnd)
-                HorizontalRun(y, int64_t(left) + originColumn_, int64_t(right) + originColumn_, penColor_, penMode_);
-            else
-                WriteBarRow(Row(y) + left, barTops_.data(), barEnds_.data(), columns, y, pixel, penMode_);
+        for (int y = std::min(top, fillTop); y < std::max(bottom, fillBottom); ++y) {
+            std::uint32_t* row = Row(y) + left;
+            const bool everyLine = y >= coveredTop && y < coveredEnd;
+            if (y >= fillTop && y < fillBottom) {
+                if (everyLine)
+                    FillPixels(row, columns, penOnBrush);
+                else if (y >= top && y < bottom)
+                    WriteBarRowOnFill(row, tops, ends, columns, y, penOnBrush, brush);
+                else
+                    FillPixels(row, columns, brush);
+            } else if (y >= top && y < bottom) {
+                if (everyLine && penMode_ == TPenMode::Xor)
+                    XorPixels(row, columns, pen & 0x00FFFFFFu);
+                else if (everyLine)
+                    FillPixels(row, columns, pen);
+                else
+                    WriteBarRow(row, tops, ends, columns, y, pen, penMode_);
+            }
         }
     }
     Changed();
@@ -342,8 +396,7 @@ const TCanvas::RenderedText& TCanvas::Rendered(const std::u16string& key)
         textCache_.clear();
     const QString text = QString::fromUtf16(key.data(), qsizetype(key.size()));
     const QFontMetrics metrics(font_);
-    QImage glyphs(std::max(1, metrics.horizontalAdvance(text)), std::max(1, metrics.height()),
-                  QImage::Format_ARGB32);
+    QImage glyphs(std::max(1, metrics.horizontalAdvance(text)), TextCellHeight(), QImage::Format_ARGB32);
     glyphs.fill(Qt::transparent);
     QPainter painter(&glyphs);
     painter.setFont(font_);

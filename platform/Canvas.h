@@ -71,6 +71,13 @@ public:
     // heights[i]) draw, end point left out, in the pen's colour and mode. The pen position
     // stays where it was. The lines are written row by row, along the bitmap's rows.
     void VerticalBars(int64_t firstColumn, const std::int32_t* heights, int count, int centreRow);
+    // FillRect(firstColumn, fillTop, firstColumn + count, fillBottom) in the brush's colour and
+    // then VerticalBars, in one pass over the pixels: each pixel of the fill is written once.
+    void FillWithVerticalBars(int64_t firstColumn, const std::int32_t* heights, int count, int centreRow,
+                              int fillTop, int fillBottom);
+    // The rows that a text's cell takes in the current font: TextOut writes only rows
+    // y .. y + TextCellHeight() - 1.
+    int TextCellHeight();
 
     // Drawing between BeginUpdate and EndUpdate reports one change at the end.
     void BeginUpdate();
@@ -89,6 +96,7 @@ private:
     void VerticalRun(int64_t x, int64_t top, int64_t bottom, TColor color, TPenMode mode);   // bottom excluded
     void HorizontalRun(int y, int64_t left, int64_t right, TColor color, TPenMode mode);   // right excluded
     void Segment(QPoint from, QPoint to);   // the pen's line, end point excluded
+    void DrawBars(int64_t firstColumn, const std::int32_t* heights, int count, int centreRow, int fillTop, int fillBottom);
 
     // A text as drawn in the font and its colour, kept as the runs of its pixels that are
     // written (a text's cell is mostly left as it is), so that drawing it again only fills
@@ -115,6 +123,7 @@ private:
     TColor brushColor_ = 0xFFFFFF;
     TPenMode penMode_ = TPenMode::Copy;
     QFont font_;
+    int textCellHeight_ = 0;   // worked out when first asked for, 0 until then
     TColor fontColor_ = 0x000000;
     QPoint penPos_;
     // Rendered texts in the current font and colour, by their characters (short keys are

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 
 #include "strip/StripRandom.h"
@@ -163,25 +164,43 @@ void TWaveRender::DrawColumns(TCanvas& canvas, int64_t first, int64_t end)
     canvas.BeginUpdate();
     canvas.SetPenMode(TPenMode::Copy);
 
+    // The columns drawn that have bars, and the wave's area: their rows from below the ruler's
+    // texts down to the markers. Nothing is drawn there before the bars (the ruler ends above
+    // it, the markers start below it), so the area is filled together with the bars, each
+    // of its pixels written once; elsewhere the background and the band are filled first.
+    const int64_t barsFirst = std::max<int64_t>(first, 0);
+    const int64_t barsEnd = std::min(std::min<int64_t>(FStripWidth, int64_t(FWave.size())), end);
+    const int32_t waveTop = std::min(std::max(kBandTopRow, int32_t(canvas.TextCellHeight())), markerTop);
+    const bool hasArea = barsFirst < barsEnd && waveTop < markerTop;
+    const int areaLeft = hasArea ? int(barsFirst) : 0, areaRight = hasArea ? int(barsEnd) : 0;
+    const bool hasBand = FBeginPos < FEndPos;
+
     // Background; the canvas keeps only what lies on its bitmap, so the parts drawn whole
-    // here cost only the columns they cover there. The selection band is filled over it
-    // below, opaque, so the background is left out where the band will be.
+    // here cost only the columns they cover there. The band is opaque, so the background
+    // is left out where it will be.
     canvas.SetBrushColor(FBackColor);
-    if (FBeginPos < FEndPos) {
-        canvas.FillRect(0, 0, FStripWidth, kBandTopRow);
-        canvas.FillRect(0, kBandTopRow, FBeginPos, markerTop);
-        canvas.FillRect(FEndPos, kBandTopRow, FStripWidth, markerTop);
-        canvas.FillRect(0, markerTop, FStripWidth, FStripHeight);
-    } else {
-        canvas.FillRect(0, 0, FStripWidth, FStripHeight);
-    }
+    const auto fillBesideBand = [&](int left, int right, int top, int bottom) {
+        if (!hasBand) {
+            canvas.FillRect(left, top, right, bottom);
+            return;
+        }
+        canvas.FillRect(left, top, std::min(right, FBeginPos), bottom);
+        canvas.FillRect(std::max(left, FEndPos), top, right, bottom);
+    };
+    canvas.FillRect(0, 0, FStripWidth, kBandTopRow);
+    canvas.FillRect(0, markerTop, FStripWidth, FStripHeight);
+    fillBesideBand(0, FStripWidth, kBandTopRow, waveTop);
+    fillBesideBand(0, areaLeft, waveTop, markerTop);
+    fillBesideBand(areaRight, FStripWidth, waveTop, markerTop);
 
     // Ruler: line, label, a tick every second and a number every five seconds.
     DrawRuler(canvas, first, end);
 
-    // Selection band.
+    // Selection band, outside the wave's area.
     canvas.SetBrushColor(FSelColor);
-    canvas.FillRect(FBeginPos, kBandTopRow, FEndPos, markerTop);
+    canvas.FillRect(FBeginPos, kBandTopRow, FEndPos, waveTop);
+    canvas.FillRect(FBeginPos, waveTop, std::min(FEndPos, areaLeft), markerTop);
+    canvas.FillRect(std::max(FBeginPos, areaRight), waveTop, FEndPos, markerTop);
 
     // Begin marker: a right triangle left of the begin column.
     const QPoint begin[] = {
@@ -197,23 +216,25 @@ void TWaveRender::DrawColumns(TCanvas& canvas, int64_t first, int64_t end)
     canvas.Polygon(end_, 3);
 
     // Wave: selected bars in XOR over the band, the others copied over the background.
-    // Each bar is a line from half - height to half + height below the band's top; the
-    // columns left of, inside and right of the selection are drawn as three stretches.
+    // Each bar is a line from half - height to half + height below the band's top. The
+    // columns are drawn in stretches that share the pen's mode (in the selection or not)
+    // and the wave area's fill (band or background).
     canvas.SetPenColor(FWaveColor);
-    const int64_t barsFirst = std::max<int64_t>(first, 0);
-    const int64_t barsEnd = std::min(std::min<int64_t>(FStripWidth, int64_t(FWave.size())), end);
     const int64_t selFirst = SelLeft(), selEnd = int64_t(SelRight()) + 1;
-    const auto drawBars = [&](int64_t from, int64_t to, TPenMode mode) {
-        from = std::max(from, barsFirst);
-        to = std::min(to, barsEnd);
+    int64_t cuts[] = {barsFirst, barsEnd, selFirst, selEnd, hasBand ? FBeginPos : barsFirst, hasBand ? FEndPos : barsFirst};
+    for (int64_t& cut : cuts)
+        cut = std::clamp(cut, barsFirst, std::max(barsFirst, barsEnd));
+    std::sort(std::begin(cuts), std::end(cuts));
+    for (std::size_t i = 0; i + 1 < std::size(cuts); ++i) {
+        const int64_t from = cuts[i], to = cuts[i + 1];
         if (from >= to)
-            return;
-        canvas.SetPenMode(mode);
-        canvas.VerticalBars(from, FWave.data() + from, int(to - from), half + kBandTopRow);
-    };
-    drawBars(barsFirst, selFirst, TPenMode::Copy);
-    drawBars(selFirst, selEnd, TPenMode::Xor);
-    drawBars(selEnd, barsEnd, TPenMode::Copy);
+            continue;
+        const bool selected = from >= selFirst && from < selEnd;
+        const bool onBand = hasBand && from >= FBeginPos && from < FEndPos;
+        canvas.SetPenMode(selected ? TPenMode::Xor : TPenMode::Copy);
+        canvas.SetBrushColor(onBand ? FSelColor : FBackColor);
+        canvas.FillWithVerticalBars(from, FWave.data() + from, int(to - from), half + kBandTopRow, waveTop, markerTop);
+    }
     canvas.SetPenMode(TPenMode::Copy);
 
     // Cursor: a line and a triangle pointing down at the top.

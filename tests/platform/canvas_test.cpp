@@ -322,3 +322,36 @@ TEST(Canvas, LatinTextAsTheSameText)
         EXPECT_EQ(latin.image, text.image) << latinFirst;
     }
 }
+
+TEST(Canvas, BarsOnAFillAsTheFillAndThenTheBars)
+{
+    // One pass over the fill's pixels gives what the fill and then the bars give, for
+    // fills that cover the bars wholly, partly or not at all, in both pen modes.
+    std::mt19937 random(13);
+    const auto between = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int round = 0; round < 300; ++round) {
+        const int origin = between(-20, 20), width = between(1, 30), first = between(-30, 30);
+        std::vector<std::int32_t> heights(std::size_t(between(1, 40)));
+        for (std::int32_t& h : heights)
+            h = between(0, 4) == 0 ? between(-12, 0) : between(0, 12);
+        const int centre = between(-5, 25), fillTop = between(-5, 25), fillBottom = between(-5, 25);
+        QImage once(width, 20, QImage::Format_RGB32), twice(width, 20, QImage::Format_RGB32);
+        for (QImage* image : {&once, &twice})
+            for (int y = 0; y < 20; ++y)
+                for (int x = 0; x < width; ++x)
+                    image->setPixel(x, y, 0xFF000000u | std::uint32_t(x * 0x0811 + y * 0x1C0300));
+        const TColor brush = between(0, 1) ? 0x808080 : 0x000000;
+        const TPenMode mode = between(0, 1) ? TPenMode::Xor : TPenMode::Copy;
+        TCanvas onceCanvas(&once), twiceCanvas(&twice);
+        for (TCanvas* canvas : {&onceCanvas, &twiceCanvas}) {
+            canvas->SetOriginColumn(origin);
+            canvas->SetPenColor(0x008000);
+            canvas->SetBrushColor(brush);
+            canvas->SetPenMode(mode);
+        }
+        onceCanvas.FillWithVerticalBars(first, heights.data(), int(heights.size()), centre, fillTop, fillBottom);
+        twiceCanvas.FillRect(first, fillTop, first + int(heights.size()), fillBottom);
+        twiceCanvas.VerticalBars(first, heights.data(), int(heights.size()), centre);
+        ASSERT_EQ(once, twice) << "round " << round;
+    }
+}
