@@ -49,6 +49,34 @@ TALLOWICK_PIXEL_LOOP void WriteBarRowOnFill(std::uint32_t* __restrict row, const
     }
 }
 
+// The rows of each column's line, clamped to the bitmap's rows, as LineTo draws it:
+// downward from the start up to the end row excluded, upward from the start down to the
+// row below the end; a line of no rows gets an end above or at its top.
+TALLOWICK_PIXEL_LOOP void BarRows(const std::int32_t* __restrict heights, int columns, int centreRow, int rows,
+                                  std::int32_t* __restrict tops, std::int32_t* __restrict ends)
+{
+    for (int i = 0; i < columns; ++i) {
+        const int64_t length = heights[i] < 0 ? -int64_t(heights[i]) : int64_t(heights[i]);
+        const int64_t upward = heights[i] < 0 ? 1 : 0;
+        tops[i] = std::int32_t(std::clamp<int64_t>(int64_t(centreRow) - length + upward, 0, rows));
+        ends[i] = std::int32_t(std::clamp<int64_t>(int64_t(centreRow) + length + upward, 0, rows));
+    }
+}
+
+// The smallest and the largest of some values (at least one).
+struct Span {
+    std::int32_t least, most;
+};
+TALLOWICK_PIXEL_LOOP Span LeastAndMost(const std::int32_t* __restrict values, int count)
+{
+    std::int32_t least = values[0], most = values[0];
+    for (int i = 1; i < count; ++i) {
+        least = std::min(least, values[i]);
+        most = std::max(most, values[i]);
+    }
+    return {least, most};
+}
+
 // One row's run of pixels set to one colour.
 TALLOWICK_PIXEL_LOOP void FillPixels(std::uint32_t* __restrict pixels, int count, std::uint32_t pixel)
 {
@@ -334,27 +362,12 @@ void TCanvas::DrawBars(int64_t firstColumn, const std::int32_t* heights, int cou
         const std::int32_t* height = heights + (left - shifted);
         barTops_.resize(std::size_t(columns));
         barEnds_.resize(std::size_t(columns));
+        BarRows(height, columns, centreRow, height_, barTops_.data(), barEnds_.data());
         // The rows that some line covers, and those that every line covers (around the
-        // middle of a wave), which are written as whole runs.
-        int top = height_, bottom = 0, coveredTop = 0, coveredEnd = height_;
-        for (int i = 0; i < columns; ++i) {
-            // As LineTo draws it: downward from the start up to the end row excluded, upward
-            // from the start down to the row below the end.
-            const int64_t from = int64_t(centreRow) - height[i], to = int64_t(centreRow) + height[i];
-            const int64_t first = from <= to ? from : to + 1, end = from <= to ? to : from + 1;
-            int barTop = int(std::clamp<int64_t>(first, 0, height_));
-            int barEnd = int(std::clamp<int64_t>(end, 0, height_));
-            if (barTop >= barEnd) {
-                barTop = barEnd = 0;
-            } else {
-                top = std::min(top, barTop);
-                bottom = std::max(bottom, barEnd);
-            }
-            coveredTop = std::max(coveredTop, barTop);
-            coveredEnd = std::min(coveredEnd, barEnd);
-            barTops_[std::size_t(i)] = barTop;
-            barEnds_[std::size_t(i)] = barEnd;
-        }
+        // middle of a wave), which are written as whole runs. A line with no rows has its
+        // end above its top, so it widens neither and narrows the second to nothing.
+        const auto [top, coveredTop] = LeastAndMost(barTops_.data(), columns);
+        const auto [coveredEnd, bottom] = LeastAndMost(barEnds_.data(), columns);
         const std::int32_t* tops = barTops_.data();
         const std::int32_t* ends = barEnds_.data();
         const std::uint32_t pen = ToPixel(penColor_);
@@ -367,14 +380,15 @@ void TCanvas::DrawBars(int64_t firstColumn, const std::int32_t* heights, int cou
         for (int y = std::min(top, fillTop); y < std::max(bottom, fillBottom); ++y) {
             std::uint32_t* row = Row(y) + left;
             const bool everyLine = y >= coveredTop && y < coveredEnd;
+            const bool someLine = y >= top && y < bottom;
             if (y >= fillTop && y < fillBottom) {
                 if (everyLine)
                     FillPixels(row, columns, penOnBrush);
-                else if (y >= top && y < bottom)
+                else if (someLine)
                     WriteBarRowOnFill(row, tops, ends, columns, y, penOnBrush, brush);
                 else
                     FillPixels(row, columns, brush);
-            } else if (y >= top && y < bottom) {
+            } else if (someLine) {
                 if (everyLine && penMode_ == TPenMode::Xor)
                     XorPixels(row, columns, pen & 0x00FFFFFFu);
                 else if (everyLine)
@@ -432,8 +446,10 @@ void TCanvas::DrawRendered(int x, int y, const RenderedText& text)
             continue;
         const int64_t runLeft = std::max<int64_t>(left + run.left, 0);
         const int64_t runRight = std::min<int64_t>(left + run.right, width_);
-        if (runLeft < runRight)
-            FillPixels(Row(int(row)) + runLeft, int(runRight - runLeft), pixel);
+        // Runs of a few pixels: written here rather than through a call.
+        std::uint32_t* target = Row(int(row));
+        for (int64_t x = runLeft; x < runRight; ++x)
+            target[x] = pixel;
     }
 }
 

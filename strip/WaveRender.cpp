@@ -2,7 +2,7 @@
 
 #include <QString>
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 #include <iterator>
 #include <limits>
@@ -150,7 +150,7 @@ void TWaveRender::DrawRuler(TCanvas& canvas, int64_t first, int64_t end)
         const int64_t column = label * perLabel - 1;
         // The number is written on the stack: the canvas finds it again by its characters.
         char text[24];
-        const int digits = std::snprintf(text, sizeof text, "%lld", static_cast<long long>(label * perLabel / ColumnsPerSecond));
+        const int digits = int(std::to_chars(text, text + sizeof text, label * perLabel / ColumnsPerSecond).ptr - text);
         if (!numbers.Shows(label, digits) || column + numbers.Width(digits + 1) < first)
             continue;
         canvas.TextOut(int(column), 0, QLatin1String(text, digits));
