@@ -10,10 +10,11 @@
 //  - the pen mode is Copy or Xor (the pen colour combined with the pixels beneath).
 // Nothing is anti-aliased. Colours are 0x00BBGGRR values, red in the low byte.
 // Drawing writes the bitmap's pixels directly, a row's run of pixels at a time, so that a
-// view of the strip is redrawn in little more time than a plain fill of its pixels. An origin column lets a drawing made in the coordinates of
-// something much wider than the bitmap (the whole strip) land on the bitmap with only the
-// columns that lie on it drawn: the shapes are worked out in the drawing's coordinates
-// and only the pixels are moved, so each pixel comes out as it would on a wide bitmap.
+// view of the strip is redrawn in little more time than a plain fill of its pixels. An
+// origin column lets a drawing made in the coordinates of something much wider than the
+// bitmap (the whole strip) land on the bitmap with only the columns that lie on it drawn:
+// the shapes are worked out in the drawing's coordinates and only the pixels are moved, so
+// each pixel comes out as it would on a wide bitmap.
 #include <QColor>
 #include <QFont>
 #include <QImage>
