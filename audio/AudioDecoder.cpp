@@ -20,6 +20,10 @@ namespace {
 // on earlier frames (MP3's bit reservoir, overlapping transforms) are settled by then.
 constexpr int64_t kPrerollMs = 100;
 
+// A seek that would read more than this from the last packet seen is placed by the bit
+// rate (see SeekToSourceFrame): well inside the read bound.
+constexpr int64_t kFarSeekBytes = media::SourceInput::kReadBoundBytes / 4;
+
 const char* const kNotRegularFileText = "The file is not a regular file.";
 const char* const kNotAudioFileText = "The file is not an audio file that can be opened.";
 const char* const kCancelledText = "The opening of the file was cancelled.";
@@ -153,12 +157,41 @@ int64_t AudioDecoder::MsToSourceFrames(int64_t ms) const
     return ms * sourceRate_ / 1000;
 }
 
+bool AudioDecoder::FarBeyondKnownPackets(int64_t ts) const
+{
+    AVFormatContext* format = input_->get();
+    AVStream* stream = format->streams[streamIndex_];
+    const int64_t bitRate = format->bit_rate > 0 ? format->bit_rate : stream->codecpar->bit_rate;
+    if (bitRate <= 0)
+        return false;
+    // Exact seeking starts from the last packet seen at or before the target (the start
+    // when there is none) and reads on from there.
+    int64_t known = streamStart_;
+    const int entry = av_index_search_timestamp(stream, ts, AVSEEK_FLAG_BACKWARD);
+    if (entry >= 0)
+        known = std::max(known, avformat_index_get_entry(stream, entry)->timestamp);
+    if (ts <= known)
+        return false;
+    const int64_t ms = av_rescale_q(ts - known, stream->time_base, AVRational{1, 1000});
+    return ms / 1000 * (bitRate / 8) > kFarSeekBytes;
+}
+
 void AudioDecoder::SeekToSourceFrame(int64_t frame)
 {
-    const AVStream* stream = input_->get()->streams[streamIndex_];
+    AVFormatContext* format = input_->get();
+    const AVStream* stream = format->streams[streamIndex_];
     const int64_t target = std::max<int64_t>(0, frame);
     const int64_t ts = streamStart_ + av_rescale_q(target, AVRational{1, sourceRate_}, stream->time_base);
-    int ret = av_seek_frame(input_->get(), streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
+    // A stream without an index of its own (an MP3 file without a table of contents) is
+    // sought exactly by reading every packet from the last one seen up to the target: in
+    // a long file that is most of the file, and more than the read bound allows. Where the
+    // target lies that far on, the demuxer places it by the bit rate instead, as the MPEG
+    // reader measures the file's length, and only a few frames are read.
+    const int flags = format->flags;
+    if (FarBeyondKnownPackets(ts))
+        format->flags |= AVFMT_FLAG_FAST_SEEK;
+    int ret = av_seek_frame(format, streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
+    format->flags = flags;
     if (ret < 0)
         ret = avformat_seek_file(input_->get(), streamIndex_, std::numeric_limits<int64_t>::min(), ts, ts, 0);
     if (ret < 0 && target > 0) {

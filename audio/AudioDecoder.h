@@ -3,7 +3,10 @@
 // at a chosen sample rate and channel count. Whatever FFmpeg reads (MP3, WAV, WMA, ...) can
 // be decoded. A stretch of the file is decoded exactly to the sample: decoding seeks to
 // just before its start and drops the decoded samples ahead of the first wanted one, and it
-// stops at the last wanted one, whatever the packet boundaries of the file are.
+// stops at the last wanted one, whatever the packet boundaries of the file are. (In an MP3
+// file without a table of contents, a stretch that starts more than a few megabytes past
+// the packets read so far is placed by the bit rate instead, to within about a frame in a
+// file of constant bit rate, so that a long file starts playing at once anywhere.)
 //
 // Only a regular file in an audio file format is opened, read through the descriptor
 // opened for it and with bounded reading (media/SourceInput.h); opening may be broken off
@@ -73,6 +76,8 @@ public:
 
 private:
     void SeekToSourceFrame(int64_t frame);
+    // Whether seeking exactly to the time stamp would read far beyond the packets seen.
+    bool FarBeyondKnownPackets(int64_t ts) const;
     int64_t CountFramesByDecoding();
     int64_t FirstFrameTimestamp();
 

@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 
 #include "strip/StripRandom.h"
@@ -132,7 +134,7 @@ void TWaveRender::DrawRuler(TCanvas& canvas, int64_t first, int64_t end)
 
     canvas.SetFont(canvas.Font(), RulerColor);
     if (FWaveWidth >= 1)
-        canvas.TextOut(0, 0, QStringLiteral("(S)"));
+        canvas.TextOut(0, 0, QLatin1String("(S)"));
 
     // A tick every second.
     const int64_t tickEnd = std::min<int64_t>(FWaveWidth, end);
@@ -151,11 +153,12 @@ void TWaveRender::DrawRuler(TCanvas& canvas, int64_t first, int64_t end)
     for (int64_t label = std::max<int64_t>(1, (first - numbers.WidestNumber()) / perLabel);
          label * perLabel - 1 < labelEnd; ++label) {
         const int64_t column = label * perLabel - 1;
-        const QString text = QString::number(label * perLabel / ColumnsPerSecond);
-        const int digits = int(text.size());
+        // The number is written on the stack: the canvas finds it again by its characters.
+        char text[24];
+        const int digits = int(std::to_chars(text, text + sizeof text, label * perLabel / ColumnsPerSecond).ptr - text);
         if (!numbers.Shows(label, digits) || column + numbers.Width(digits + 1) < first)
             continue;
-        canvas.TextOut(int(column), 0, text);
+        canvas.TextOut(int(column), 0, QLatin1String(text, digits));
     }
 }
 
@@ -166,17 +169,43 @@ void TWaveRender::DrawColumns(TCanvas& canvas, int64_t first, int64_t end)
     canvas.BeginUpdate();
     canvas.SetPenMode(TPenMode::Copy);
 
+    // The columns drawn that have bars, and the wave's area: their rows from below the ruler's
+    // texts down to the markers. Nothing is drawn there before the bars (the ruler ends above
+    // it, the markers start below it), so the area is filled together with the bars, each
+    // of its pixels written once; elsewhere the background and the band are filled first.
+    const int64_t barsFirst = std::max<int64_t>(first, 0);
+    const int64_t barsEnd = std::min(std::min<int64_t>(FStripWidth, int64_t(FWave.size())), end);
+    const int32_t waveTop = std::min(std::max(kBandTopRow, int32_t(canvas.TextCellHeight())), markerTop);
+    const bool hasArea = barsFirst < barsEnd && waveTop < markerTop;
+    const int areaLeft = hasArea ? int(barsFirst) : 0, areaRight = hasArea ? int(barsEnd) : 0;
+    const bool hasBand = FBeginPos < FEndPos;
+
     // Background; the canvas keeps only what lies on its bitmap, so the parts drawn whole
-    // here cost only the columns they cover there.
+    // here cost only the columns they cover there. The band is opaque, so the background
+    // is left out where it will be.
     canvas.SetBrushColor(FBackColor);
-    canvas.FillRect(0, 0, FStripWidth, FStripHeight);
+    const auto fillBesideBand = [&](int left, int right, int top, int bottom) {
+        if (!hasBand) {
+            canvas.FillRect(left, top, right, bottom);
+            return;
+        }
+        canvas.FillRect(left, top, std::min(right, FBeginPos), bottom);
+        canvas.FillRect(std::max(left, FEndPos), top, right, bottom);
+    };
+    canvas.FillRect(0, 0, FStripWidth, kBandTopRow);
+    canvas.FillRect(0, markerTop, FStripWidth, FStripHeight);
+    fillBesideBand(0, FStripWidth, kBandTopRow, waveTop);
+    fillBesideBand(0, areaLeft, waveTop, markerTop);
+    fillBesideBand(areaRight, FStripWidth, waveTop, markerTop);
 
     // Ruler: line, label, a tick every second and a number every five seconds.
     DrawRuler(canvas, first, end);
 
-    // Selection band.
+    // Selection band, outside the wave's area.
     canvas.SetBrushColor(FSelColor);
-    canvas.FillRect(FBeginPos, kBandTopRow, FEndPos, markerTop);
+    canvas.FillRect(FBeginPos, kBandTopRow, FEndPos, waveTop);
+    canvas.FillRect(FBeginPos, waveTop, std::min(FEndPos, areaLeft), markerTop);
+    canvas.FillRect(std::max(FBeginPos, areaRight), waveTop, FEndPos, markerTop);
 
     // Begin marker: a right triangle left of the begin column.
     const QPoint begin[] = {
@@ -192,14 +221,24 @@ void TWaveRender::DrawColumns(TCanvas& canvas, int64_t first, int64_t end)
     canvas.Polygon(end_, 3);
 
     // Wave: selected bars in XOR over the band, the others copied over the background.
+    // Each bar is a line from half - height to half + height below the band's top. The
+    // columns are drawn in stretches that share the pen's mode (in the selection or not)
+    // and the wave area's fill (band or background).
     canvas.SetPenColor(FWaveColor);
-    const int64_t bars = std::min<int64_t>(FStripWidth, int64_t(FWave.size()));
-    const int32_t selLeft = SelLeft(), selRight = SelRight();
-    for (int64_t j = std::max<int64_t>(first, 0); j < std::min(bars, end); ++j) {
-        const int32_t height = FWave[std::size_t(j)];
-        canvas.SetPenMode(j >= selLeft && j <= selRight ? TPenMode::Xor : TPenMode::Copy);
-        canvas.MoveTo(int(j), half - height + kBandTopRow);
-        canvas.LineTo(int(j), half + height + kBandTopRow);
+    const int64_t selFirst = SelLeft(), selEnd = int64_t(SelRight()) + 1;
+    int64_t cuts[] = {barsFirst, barsEnd, selFirst, selEnd, hasBand ? FBeginPos : barsFirst, hasBand ? FEndPos : barsFirst};
+    for (int64_t& cut : cuts)
+        cut = std::clamp(cut, barsFirst, std::max(barsFirst, barsEnd));
+    std::sort(std::begin(cuts), std::end(cuts));
+    for (std::size_t i = 0; i + 1 < std::size(cuts); ++i) {
+        const int64_t from = cuts[i], to = cuts[i + 1];
+        if (from >= to)
+            continue;
+        const bool selected = from >= selFirst && from < selEnd;
+        const bool onBand = hasBand && from >= FBeginPos && from < FEndPos;
+        canvas.SetPenMode(selected ? TPenMode::Xor : TPenMode::Copy);
+        canvas.SetBrushColor(onBand ? FSelColor : FBackColor);
+        canvas.FillWithVerticalBars(from, FWave.data() + from, int(to - from), half + kBandTopRow, waveTop, markerTop);
     }
     canvas.SetPenMode(TPenMode::Copy);
 

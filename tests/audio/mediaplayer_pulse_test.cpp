@@ -191,6 +191,38 @@ TEST_F(AudioDecoderTest, LengthIsFoundByDecodingWhereTheContainerDoesNotTellIt)
     EXPECT_EQ(decoder.DurationMs(), 2500);
 }
 
+TEST_F(AudioDecoderTest, AStretchFarIntoALongMp3WithoutTableOfContentsIsDecoded)
+{
+    // Eight minutes of MP3 frames end to end, as joined recordings are: no Xing frame, so
+    // no table of contents; 19 MB at 320 kbit/s, more than the read bound. Each minute is
+    // half a minute at 440 Hz and half a minute at 880 Hz.
+    const std::string minute = dir_.file("minute.mp3");
+    ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=30", "-f", "lavfi",
+                                  "-i", "sine=frequency=880:sample_rate=44100:duration=30", "-filter_complex",
+                                  "concat=n=2:v=0:a=1", "-ac", "2", "-c:a", "libmp3lame", "-b:a", "320k", "-write_xing",
+                                  "0", "-id3v2_version", "0", "-write_id3v1", "0", "-f", "mp3", minute}));
+    const std::string frames = fixtures::ReadFile(minute);
+    std::string joined;
+    for (int i = 0; i < 8; ++i)
+        joined += frames;
+    ASSERT_GT(joined.size(), size_t(media::SourceInput::kReadBoundBytes));
+    fixtures::WriteFile(dir_.file("long.mp3"), joined);
+
+    AudioDecoder decoder(dir_.file("long.mp3"));
+    struct Case {
+        int64_t fromMs;
+        double hz;
+    };
+    // Far on, back near the start, and far on again (the packets read in between are known).
+    for (const Case c : {Case{7 * 60000 + 10000, 440}, Case{40000, 880}, Case{7 * 60000 + 40000, 880},
+                         Case{6 * 60000 + 5000, 440}}) {
+        SCOPED_TRACE(c.fromMs);
+        const Decoded second = DecodeStretch(decoder, c.fromMs, c.fromMs + 1000);
+        ASSERT_EQ(second.Frames(), 44100u);
+        ExpectPitchThroughout(second.FirstChannel(), 44100, c.hz);
+    }
+}
+
 TEST_F(AudioDecoderTest, AFileWithoutAudioGivesFfmpegsText)
 {
     // A picture in a container that audio files use too (MP4), so that it is opened and

@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <random>
+#include <vector>
 
 #include "platform/Canvas.h"
+#include "support/ReferenceCanvas.h"
 
 namespace {
 
@@ -223,4 +226,132 @@ TEST(Canvas, RenderedTextsKeptAreBounded)
     s.image.fill(kBack);
     s.canvas.TextOut(3, 3, "2999");
     EXPECT_EQ(s.image, fresh.image);
+}
+
+TEST(Canvas, LinesAndFillsAsWrittenPixelByPixel)
+{
+    // Random lines in both pen modes (slanted, and the straight ones that are written as
+    // runs) and fills, through random origins, against the same shapes written pixel by pixel.
+    std::mt19937 random(7);
+    const auto between = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int round = 0; round < 200; ++round) {
+        const int origin = between(-30, 30), width = between(1, 40);
+        QImage fast(width, 24, QImage::Format_RGB32), slow(width, 24, QImage::Format_RGB32);
+        fast.fill(kBack);
+        slow.fill(kBack);
+        TCanvas canvas(&fast);
+        canvas.SetOriginColumn(origin);
+        ReferenceCanvas reference(slow, origin);
+        for (int shape = 0; shape < 12; ++shape) {
+            const TColor color = TColor(between(0, 0xFFFFFF));
+            const TPenMode mode = between(0, 1) ? TPenMode::Xor : TPenMode::Copy;
+            const QPoint from(between(-40, 40), between(-5, 28));
+            QPoint to(between(-40, 40), between(-5, 28));
+            const int straight = between(0, 2);
+            if (straight == 1)
+                to.setY(from.y());
+            else if (straight == 2)
+                to.setX(from.x());
+            if (between(0, 3) == 0) {
+                canvas.SetBrushColor(color);
+                canvas.FillRect(from.x(), from.y(), to.x(), to.y());
+                reference.FillRect(from.x(), from.y(), to.x(), to.y(), color);
+            } else {
+                canvas.SetPenColor(color);
+                canvas.SetPenMode(mode);
+                canvas.MoveTo(from.x(), from.y());
+                canvas.LineTo(to.x(), to.y());
+                reference.Line(from, to, color, mode);
+            }
+        }
+        ASSERT_EQ(fast, slow) << "round " << round;
+    }
+}
+
+TEST(Canvas, VerticalBarsAsTheirLines)
+{
+    // Bars of any height (zero, negative: drawn upward, past the bitmap) in both pen modes,
+    // through random origins: the same pixels as MoveTo and LineTo for each column.
+    std::mt19937 random(11);
+    const auto between = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int round = 0; round < 300; ++round) {
+        const int origin = between(-20, 20), width = between(1, 30), first = between(-30, 30);
+        std::vector<std::int32_t> heights(std::size_t(between(1, 40)));
+        for (std::int32_t& h : heights)
+            h = between(-15, 15);
+        const int centre = between(-5, 25);
+        const TColor color = TColor(between(0, 0xFFFFFF));
+        const TPenMode mode = between(0, 1) ? TPenMode::Xor : TPenMode::Copy;
+        QImage bars(width, 20, QImage::Format_RGB32), lines(width, 20, QImage::Format_RGB32);
+        for (QImage* image : {&bars, &lines})
+            for (int y = 0; y < 20; ++y)
+                for (int x = 0; x < width; ++x)
+                    image->setPixel(x, y, 0xFF000000u | std::uint32_t(x * 0x0811 + y * 0x1C0300));
+        TCanvas barCanvas(&bars), lineCanvas(&lines);
+        for (TCanvas* canvas : {&barCanvas, &lineCanvas}) {
+            canvas->SetOriginColumn(origin);
+            canvas->SetPenColor(color);
+            canvas->SetPenMode(mode);
+            canvas->MoveTo(3, 4);
+        }
+        barCanvas.VerticalBars(first, heights.data(), int(heights.size()), centre);
+        EXPECT_EQ(barCanvas.PenPos(), QPoint(3, 4)) << "the pen stays where it was";
+        for (std::size_t i = 0; i < heights.size(); ++i) {
+            lineCanvas.MoveTo(first + int(i), centre - heights[i]);
+            lineCanvas.LineTo(first + int(i), centre + heights[i]);
+        }
+        ASSERT_EQ(bars, lines) << "round " << round;
+    }
+}
+
+TEST(Canvas, LatinTextAsTheSameText)
+{
+    // A number drawn from its Latin-1 characters comes out as the same text drawn from a
+    // QString, whichever of the two was drawn (and kept) first.
+    for (const bool latinFirst : {false, true}) {
+        Surface latin, text;
+        for (Surface* s : {&latin, &text})
+            s->canvas.SetFont(QFont("DejaVu Sans", 8), 0xFFFFFF);
+        if (latinFirst)
+            latin.canvas.TextOut(2, 3, QLatin1String("(S)"));
+        latin.canvas.TextOut(-3, 4, QLatin1String("1234"));
+        latin.canvas.TextOut(2, 3, QLatin1String("(S)"));
+        text.canvas.TextOut(-3, 4, QStringLiteral("1234"));
+        text.canvas.TextOut(2, 3, QStringLiteral("(S)"));
+        EXPECT_GT(latin.Count(0xFFFFFFFF), 10);
+        EXPECT_EQ(latin.image, text.image) << latinFirst;
+    }
+}
+
+TEST(Canvas, BarsOnAFillAsTheFillAndThenTheBars)
+{
+    // One pass over the fill's pixels gives what the fill and then the bars give, for
+    // fills that cover the bars wholly, partly or not at all, in both pen modes.
+    std::mt19937 random(13);
+    const auto between = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int round = 0; round < 300; ++round) {
+        const int origin = between(-20, 20), width = between(1, 30), first = between(-30, 30);
+        std::vector<std::int32_t> heights(std::size_t(between(1, 40)));
+        for (std::int32_t& h : heights)
+            h = between(0, 4) == 0 ? between(-12, 0) : between(0, 12);
+        const int centre = between(-5, 25), fillTop = between(-5, 25), fillBottom = between(-5, 25);
+        QImage once(width, 20, QImage::Format_RGB32), twice(width, 20, QImage::Format_RGB32);
+        for (QImage* image : {&once, &twice})
+            for (int y = 0; y < 20; ++y)
+                for (int x = 0; x < width; ++x)
+                    image->setPixel(x, y, 0xFF000000u | std::uint32_t(x * 0x0811 + y * 0x1C0300));
+        const TColor brush = between(0, 1) ? 0x808080 : 0x000000;
+        const TPenMode mode = between(0, 1) ? TPenMode::Xor : TPenMode::Copy;
+        TCanvas onceCanvas(&once), twiceCanvas(&twice);
+        for (TCanvas* canvas : {&onceCanvas, &twiceCanvas}) {
+            canvas->SetOriginColumn(origin);
+            canvas->SetPenColor(0x008000);
+            canvas->SetBrushColor(brush);
+            canvas->SetPenMode(mode);
+        }
+        onceCanvas.FillWithVerticalBars(first, heights.data(), int(heights.size()), centre, fillTop, fillBottom);
+        twiceCanvas.FillRect(first, fillTop, first + int(heights.size()), fillBottom);
+        twiceCanvas.VerticalBars(first, heights.data(), int(heights.size()), centre);
+        ASSERT_EQ(once, twice) << "round " << round;
+    }
 }
