@@ -17,6 +17,7 @@
 
 #include "app/mainunit.h"
 #include "audio/MPGErrorBox.h"
+#include "bench/support/PickFile.h"
 #include "platform/Dialogs.h"
 #include "platform/Label.h"
 #include "strip/WaveRender.h"
@@ -24,28 +25,6 @@
 namespace {
 
 QElapsedTimer gClock;
-
-// Answers the open dialog with the file given on the command line and notes when.
-class PickFile : public Dialogs {
-public:
-    explicit PickFile(QString path) : path_(std::move(path)) {}
-    std::optional<FileDialogAnswer> OpenFile(QWidget*, const FileDialogRequest&) override
-    {
-        answeredNs = gClock.nsecsElapsed();
-        return FileDialogAnswer{path_, 0};
-    }
-    std::optional<FileDialogAnswer> SaveFile(QWidget*, const FileDialogRequest&) override { return {}; }
-    QMessageBox::StandardButton Message(QWidget*, const QString&, const QString& text, QMessageBox::Icon,
-                                        QMessageBox::StandardButtons) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        std::exit(2);
-    }
-    qint64 answeredNs = -1;
-
-private:
-    QString path_;
-};
 
 // A line of /proc/self/status in megabytes ("VmRSS", "VmHWM").
 double StatusMegabytes(const std::string& field)
@@ -77,7 +56,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName("Tallowick");
     InstallWindowReaderDefaults();
     gClock.start();
-    PickFile dialogs(QString::fromLocal8Bit(argv[1]));
+    PickFile dialogs(QString::fromLocal8Bit(argv[1]), &gClock);
     Dialogs::Install(&dialogs);
     TMainForm window;
     window.show();

@@ -12,30 +12,11 @@
 #include "app/mainunit.h"
 #include "audio/MPGErrorBox.h"
 #include "audio/MediaPlayer.h"
+#include "bench/support/PickFile.h"
 #include "platform/Dialogs.h"
 #include "strip/WaveRender.h"
 
 namespace {
-
-// Answers the open dialog with the file given on the command line.
-class PickFile : public Dialogs {
-public:
-    explicit PickFile(QString path) : path_(std::move(path)) {}
-    std::optional<FileDialogAnswer> OpenFile(QWidget*, const FileDialogRequest&) override
-    {
-        return FileDialogAnswer{path_, 0};
-    }
-    std::optional<FileDialogAnswer> SaveFile(QWidget*, const FileDialogRequest&) override { return {}; }
-    QMessageBox::StandardButton Message(QWidget*, const QString&, const QString& text, QMessageBox::Icon,
-                                        QMessageBox::StandardButtons) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        std::exit(2);
-    }
-
-private:
-    QString path_;
-};
 
 double Seconds(const timeval& t)
 {
