@@ -21,6 +21,7 @@ test_packages=(
   openbox                                     # a window manager on that display for the window tests
   xdotool x11-utils                           # real pointer events (XTest) and window positions (xwininfo)
   weston qt6-wayland                          # a headless Wayland compositor, and Qt's wayland platform plugin
+  dpkg-dev desktop-file-utils                 # the Debian package's dependencies (dpkg-shlibdeps), checking its desktop entry
 )
 
 bench_packages=(
