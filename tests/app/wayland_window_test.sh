@@ -98,11 +98,18 @@ else
   fail "tallowick ended by itself"
 fi
 
-# The probe: the window's own handlers on the same display.
-if WAYLAND_DEBUG=client timeout 60 "$probe" 2>"$work/probe.log"; then
-  :
-else
-  fail "wayland_window_probe failed (exit $?)"
+# The probe: the window's own handlers on the same display. A probe that does not end
+# within a minute (a hang) has its threads' stacks printed, where gdb is installed.
+WAYLAND_DEBUG=client "$probe" 2>"$work/probe.log" &
+probe_pid=$!
+for _ in $(seq 600); do kill -0 "$probe_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$probe_pid" 2>/dev/null; then
+  fail "wayland_window_probe did not end"
+  command -v gdb >/dev/null && gdb -p "$probe_pid" -batch -ex "thread apply all bt 12" 2>/dev/null | grep -E '^(#|Thread)' || true
+  kill -9 "$probe_pid" 2>/dev/null || true
+fi
+if ! wait "$probe_pid"; then
+  fail "wayland_window_probe failed"
   grep -vE '^\[' "$work/probe.log" | tail -n 20 || true
 fi
 grep -qE 'xdg_toplevel@[0-9]+\.set_minimized\(\)' "$work/probe.log" &&
