@@ -18,7 +18,13 @@ QFont SkinFont(int pixelSize, bool bold)
 
 TPicture SkinPicture(const QString& fileName)
 {
-    return TPicture::FromFile(QStringLiteral(":/skin/") + fileName);
+    TPicture picture = TPicture::FromFile(QStringLiteral(":/skin/") + fileName);
+    // "name@2x.jpg" beside "name.jpg": the same picture drawn at double resolution.
+    const int dot = fileName.lastIndexOf('.');
+    const QString doubleName = fileName.left(dot) + QStringLiteral("@2x") + fileName.mid(dot);
+    if (!picture.Empty())
+        picture.SetDoubleImage(TPicture::FromFile(QStringLiteral(":/skin/") + doubleName).Image());
+    return picture;
 }
 
 QIcon SkinIcon()

@@ -13,7 +13,8 @@ QFont SkinFont(int pixelSize, bool bold = false);
 // 8 points at 96 dots per inch.
 inline constexpr int kSkinFontPixels = 11;
 
-// One skin picture by file name ("imgBack.jpg"); empty when there is no such picture.
+// One skin picture by file name ("imgBack.jpg"), with its 2x drawing ("imgBack@2x.jpg")
+// for screens at 200 %; empty when there is no such picture.
 TPicture SkinPicture(const QString& fileName);
 
 // The program's icon in 16, 32 and 48 pixels.

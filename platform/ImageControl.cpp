@@ -20,6 +20,18 @@ TPicture TPicture::FromFile(const QString& path)
     return TPicture(image, kind == "jpeg" || kind == "jpg" ? PictureFormat::Jpeg : PictureFormat::Bitmap);
 }
 
+void TPicture::SetDoubleImage(const QImage& image)
+{
+    doubleImage_ = image;
+    if (!doubleImage_.isNull())
+        doubleImage_.setDevicePixelRatio(2);
+}
+
+const QImage& TPicture::ImageFor(qreal devicePixelRatio) const
+{
+    return devicePixelRatio > 1 && !doubleImage_.isNull() ? doubleImage_ : image_;
+}
+
 TImage::TImage(QWidget* parent) : QWidget(parent)
 {
     // Move events are raised whether or not a button is held, as the window's
@@ -74,6 +86,8 @@ TCanvas& TImage::Canvas()
         blank.fill(Qt::white);
         picture_ = TPicture(blank, PictureFormat::Bitmap);
     }
+    // Drawing goes onto the 1x bitmap; a 2x copy would go on showing the picture as it was.
+    picture_.SetDoubleImage(QImage());
     if (!canvas_) {
         canvas_ = std::make_unique<TCanvas>(&picture_.Image());
         canvas_->OnChange = [this] { update(); };
@@ -105,7 +119,9 @@ void TImage::paintEvent(QPaintEvent*)
     if (picture_.Empty())
         return;
     QPainter painter(this);
-    painter.drawImage(0, 0, picture_.Image());
+    // An image of device pixel ratio 2 is drawn at its logical size, one pixel to one
+    // device pixel on a screen at 200 %.
+    painter.drawImage(0, 0, picture_.ImageFor(devicePixelRatioF()));
 }
 
 void TImage::mousePressEvent(QMouseEvent* event)

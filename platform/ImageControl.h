@@ -24,11 +24,20 @@ public:
     PictureFormat Format() const { return format_; }
     const QImage& Image() const { return image_; }
     QImage& Image() { return image_; }
+    // Logical size: that of the 1x image, whatever screen the picture is shown on.
     int Width() const { return image_.width(); }
     int Height() const { return image_.height(); }
 
+    // The same picture drawn at twice the resolution (device pixel ratio 2), for screens
+    // at 200 %; empty when there is none.
+    const QImage& DoubleImage() const { return doubleImage_; }
+    void SetDoubleImage(const QImage& image);
+    // The image to draw on a screen of the given device pixel ratio.
+    const QImage& ImageFor(qreal devicePixelRatio) const;
+
 private:
     QImage image_;
+    QImage doubleImage_;
     PictureFormat format_ = PictureFormat::None;
 };
 

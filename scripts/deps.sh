@@ -20,6 +20,8 @@ test_packages=(
   xvfb xauth                                  # a virtual display for the tests that need a real window
   openbox                                     # a window manager on that display for the window tests
   xdotool x11-utils                           # real pointer events (XTest) and window positions (xwininfo)
+  weston qt6-wayland                          # a headless Wayland compositor, and Qt's wayland platform plugin
+  dpkg-dev desktop-file-utils                 # the Debian package's dependencies (dpkg-shlibdeps), checking its desktop entry
 )
 
 bench_packages=(

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Makes docs/screenshot.png, the README's picture of the main window with a file opened,
+# and docs/screenshot@2x.png, the same window on a screen at 200 % (QT_SCALE_FACTOR=2),
 # under a virtual X display (xvfb-run). The file is a tone made with ffmpeg.
-#   scripts/screenshot.sh [output.png]
+#   scripts/screenshot.sh [output.png]     (the 2x picture goes to output@2x.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 output=${1:-docs/screenshot.png}
+output2x=${output%.png}@2x.png
 build=${TALLOWICK_BUILD_DIR:-build}
 
 cmake -S . -B "$build" >/dev/null
@@ -23,3 +25,6 @@ mkdir -p "$(dirname "$output")"
 XDG_RUNTIME_DIR="$work" xvfb-run -a -s "-screen 0 1024x768x24" \
   "$build/app/tallowick_screenshot" "$output" "$audio"
 echo "Wrote $output"
+XDG_RUNTIME_DIR="$work" QT_SCALE_FACTOR=2 xvfb-run -a -s "-screen 0 2048x1536x24" \
+  "$build/app/tallowick_screenshot" "$output2x" "$audio"
+echo "Wrote $output2x"

@@ -63,11 +63,25 @@ QFont Font(int pixels, bool bold = false)
     return font;
 }
 
-QImage NewImage(int width, int height, const QColor& fill = Qt::black)
+// A picture of width x height logical pixels drawn at `scale` device pixels each: a
+// painter on it works in logical pixels, so every picture is drawn by the same code at
+// 1x and, for screens at 200 %, at 2x.
+QImage NewImage(int width, int height, qreal scale, const QColor& fill = Qt::black)
 {
-    QImage image(width, height, QImage::Format_RGB32);
+    QImage image(qRound(width * scale), qRound(height * scale), QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
     image.fill(fill);
     return image;
+}
+
+// The piece of `back` under `rect` (logical pixels), at the same scale.
+QImage Piece(const QImage& back, const QRect& rect)
+{
+    const qreal scale = back.devicePixelRatio();
+    QImage piece = back.copy(QRect(qRound(rect.x() * scale), qRound(rect.y() * scale), qRound(rect.width() * scale),
+                                   qRound(rect.height() * scale)));
+    piece.setDevicePixelRatio(scale);
+    return piece;
 }
 
 void Bevel(QPainter& p, const QRectF& r, const QColor& topLeft, const QColor& bottomRight)
@@ -95,9 +109,10 @@ void DarkPanel(QPainter& p, const QRectF& r, qreal radius)
 }
 
 // ---- the icon: an orange tile with a white wave and a selection bracket ----------------
-QImage Icon(int size)
+QImage Icon(int size, qreal scale = 1)
 {
-    QImage image(size, size, QImage::Format_ARGB32);
+    QImage image(qRound(size * scale), qRound(size * scale), QImage::Format_ARGB32);
+    image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -228,9 +243,9 @@ void WhitePanel(QPainter& p, const QRect& r, const QString& heading)
         p.drawLine(QPointF(box.left() + 6, y + 0.5), QPointF(box.right() - 6, y + 0.5));
 }
 
-QImage Background()
+QImage Background(qreal scale)
 {
-    QImage image = NewImage(kBackWidth, kBackHeight);
+    QImage image = NewImage(kBackWidth, kBackHeight, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -239,7 +254,7 @@ QImage Background()
     QLinearGradient body(0, 0, 0, kBackHeight);
     body.setColorAt(0, kSlateTop);
     body.setColorAt(1, kSlateBottom);
-    p.fillRect(image.rect(), body);
+    p.fillRect(QRect(0, 0, kBackWidth, kBackHeight), body);
 
     // Title bar with the icon and the name.
     QLinearGradient title(0, 0, 0, 30);
@@ -248,7 +263,7 @@ QImage Background()
     p.fillRect(QRect(0, 0, kBackWidth, 30), title);
     p.fillRect(QRect(0, 30, kBackWidth, 1), kSlateLine);
     p.fillRect(QRect(0, 31, kBackWidth, 1), QColor(255, 255, 255, 20));
-    p.drawImage(8, 7, Icon(16));
+    p.drawImage(8, 7, Icon(16, scale));
     p.setFont(Font(13, true));
     p.setPen(Qt::white);
     p.drawText(30, 20, QStringLiteral("Tallowick"));
@@ -344,9 +359,9 @@ QImage Background()
 }
 
 // ---- the banner shown in the strip's place before a file is opened -----------------------
-QImage Banner()
+QImage Banner(qreal scale)
 {
-    QImage image = NewImage(363, 179);
+    QImage image = NewImage(363, 179, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -354,12 +369,12 @@ QImage Banner()
     sky.setColorAt(0, QColor(0x1b, 0x2a, 0x45));
     sky.setColorAt(0.6, QColor(0x2c, 0x2a, 0x55));
     sky.setColorAt(1, QColor(0x47, 0x22, 0x4e));
-    p.fillRect(image.rect(), sky);
+    p.fillRect(QRect(0, 0, 363, 179), sky);
     // Soft glow behind the wave.
     QRadialGradient glow(QPointF(250, 95), 150);
     glow.setColorAt(0, QColor(0xf2, 0x8c, 0x28, 90));
     glow.setColorAt(1, QColor(0xf2, 0x8c, 0x28, 0));
-    p.fillRect(image.rect(), glow);
+    p.fillRect(QRect(0, 0, 363, 179), glow);
 
     // A wave of bars across the banner with a selection drawn over part of it.
     const int barCount = 58;
@@ -387,7 +402,7 @@ QImage Banner()
         QPolygonF({{selRight - 6, mid - 37}, {selRight, mid - 37}, {selRight, mid + 37}, {selRight - 6, mid + 37}}));
 
     // The name and the line under it.
-    p.drawImage(14, 12, Icon(32));
+    p.drawImage(14, 12, Icon(32, scale));
     QFont name = Font(30, true);
     name.setLetterSpacing(QFont::AbsoluteSpacing, 0.5);
     p.setFont(name);
@@ -469,7 +484,7 @@ const GlyphFn kMoveRightGlyph = [](QPainter& p, qreal r) {
 
 QImage RoundButtonPicture(const QImage& back, const QRect& rect, const GlyphFn& glyph, State state)
 {
-    QImage image = back.copy(rect);
+    QImage image = Piece(back, rect);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const QPointF c(rect.width() / 2.0, rect.height() / 2.0);
@@ -540,7 +555,7 @@ void DiskMark(QPainter& p, const QRectF& r, const QColor& hole)
 
 QImage CaptionButtonPicture(const QImage& back, const QRect& rect, const QString& caption, bool open, State state)
 {
-    QImage image = back.copy(rect);
+    QImage image = Piece(back, rect);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -588,9 +603,9 @@ QImage CaptionButtonPicture(const QImage& back, const QRect& rect, const QString
 }
 
 // ---- the About dialog's background ----------------------------------------------------------
-QImage AboutBackground()
+QImage AboutBackground(qreal scale)
 {
-    QImage image = NewImage(300, 266, kPaper);
+    QImage image = NewImage(300, 266, scale, kPaper);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -599,7 +614,7 @@ QImage AboutBackground()
     band.setColorAt(1, kTitleBottom);
     p.fillRect(QRect(0, 0, 300, 58), band);
     p.fillRect(QRect(0, 58, 300, 3), kOrange);
-    p.drawImage(20, 13, Icon(32));
+    p.drawImage(20, 13, Icon(32, scale));
     p.setFont(Font(26, true));
     p.setPen(Qt::white);
     p.drawText(62, 34, QStringLiteral("Tallowick"));
@@ -730,57 +745,64 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const QImage back = Background();
-    Save(back, out, "imgBack", Kind::Jpeg);
-    Save(Banner(), out, "imgAd", Kind::Jpeg);
-    Save(AboutBackground(), out, "AboutBack", Kind::Jpeg);
     for (int size : {16, 32, 48})
         SavePng(Icon(size), out + QString("/tallowick-%1.png").arg(size));
+    // Every picture the window shows, at 1x and again at 2x ("name@2x.jpg") for screens
+    // at 200 %: drawn anew at double resolution, not enlarged.
+    for (const qreal scale : {1.0, 2.0}) {
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("@2x");
+        const QImage back = Background(scale);
+        Save(back, out, QStringLiteral("imgBack") + suffix, Kind::Jpeg);
+        Save(Banner(scale), out, QStringLiteral("imgAd") + suffix, Kind::Jpeg);
+        Save(AboutBackground(scale), out, QStringLiteral("AboutBack") + suffix, Kind::Jpeg);
 
-    // Transport buttons: normal and hover JPEG, pressed bitmap; Play's pressed picture is
-    // its hover picture, so it has no file of its own.
-    const struct {
-        const char* name;
-        const GlyphFn& glyph;
-    } transport[] = {
-        {"btnPlay", kPlayGlyph},           {"btnMarkStart", kMarkStartGlyph}, {"btnMarkEnd", kMarkEndGlyph},
-        {"btnPlaySelected", kPlaySelectedGlyph}, {"btnMoveLeft", kMoveLeftGlyph}, {"btnMoveRight", kMoveRightGlyph},
-        {"MouseEffectImage1", kPauseGlyph},
-    };
-    for (const auto& t : transport) {
-        QRect rect;
-        for (const RoundButton& b : kTransport)
-            if (qstrcmp(b.name, t.name) == 0)
-                rect = b.rect;
-        const QString name = t.name;
-        Save(RoundButtonPicture(back, rect, t.glyph, State::Normal), out, name, Kind::Jpeg);
-        Save(RoundButtonPicture(back, rect, t.glyph, State::Hover), out, name + "_over", Kind::Jpeg);
-        if (name != "btnPlay")
-            Save(RoundButtonPicture(back, rect, t.glyph, State::Pressed), out, name + "_down", Kind::Bmp);
-    }
-
-    const QRect openRect(26, 254, 108, 32), saveRect(26, 303, 108, 32);
-    Save(CaptionButtonPicture(back, openRect, "Open", true, State::Normal), out, "btnOpen", Kind::Jpeg);
-    Save(CaptionButtonPicture(back, openRect, "Open", true, State::Hover), out, "btnOpen_over", Kind::Jpeg);
-    Save(CaptionButtonPicture(back, openRect, "Open", true, State::Pressed), out, "btnOpen_down", Kind::Bmp);
-    Save(CaptionButtonPicture(back, saveRect, "Save", false, State::Normal), out, "btnSave", Kind::Jpeg);
-    Save(CaptionButtonPicture(back, saveRect, "Save", false, State::Hover), out, "btnSave_over", Kind::Jpeg);
-    Save(CaptionButtonPicture(back, saveRect, "Save", false, State::Pressed), out, "btnSave_down", Kind::Bmp);
-
-    // Caption buttons: minimise has a bitmap hover and a JPEG pressed picture, close the
-    // other way round.
-    for (bool close : {false, true}) {
-        const QRect rect = close ? kCloseRect : kMinimizeRect;
-        const QString name = close ? "btnClose" : "btnMinimize";
-        auto picture = [&](State state) {
-            QImage image = back.copy(rect);
-            QPainter p(&image);
-            CaptionGlyph(p, QRectF(0, 0, rect.width(), rect.height()), close, state);
-            return image;
+        // Transport buttons: normal and hover JPEG, pressed bitmap; Play's pressed picture is
+        // its hover picture, so it has no file of its own.
+        const struct {
+            const char* name;
+            const GlyphFn& glyph;
+        } transport[] = {
+            {"btnPlay", kPlayGlyph},           {"btnMarkStart", kMarkStartGlyph}, {"btnMarkEnd", kMarkEndGlyph},
+            {"btnPlaySelected", kPlaySelectedGlyph}, {"btnMoveLeft", kMoveLeftGlyph}, {"btnMoveRight", kMoveRightGlyph},
+            {"MouseEffectImage1", kPauseGlyph},
         };
-        Save(picture(State::Normal), out, name, Kind::Jpeg);
-        Save(picture(State::Hover), out, name + "_over", close ? Kind::Jpeg : Kind::Bmp);
-        Save(picture(State::Pressed), out, name + "_down", close ? Kind::Bmp : Kind::Jpeg);
+        for (const auto& t : transport) {
+            QRect rect;
+            for (const RoundButton& b : kTransport)
+                if (qstrcmp(b.name, t.name) == 0)
+                    rect = b.rect;
+            const QString name = t.name;
+            Save(RoundButtonPicture(back, rect, t.glyph, State::Normal), out, name + suffix, Kind::Jpeg);
+            Save(RoundButtonPicture(back, rect, t.glyph, State::Hover), out, name + "_over" + suffix, Kind::Jpeg);
+            if (name != "btnPlay")
+                Save(RoundButtonPicture(back, rect, t.glyph, State::Pressed), out, name + "_down" + suffix, Kind::Bmp);
+        }
+
+        const QRect openRect(26, 254, 108, 32), saveRect(26, 303, 108, 32);
+        for (bool open : {true, false}) {
+            const QRect rect = open ? openRect : saveRect;
+            const QString caption = open ? "Open" : "Save";
+            const QString name = "btn" + caption;
+            Save(CaptionButtonPicture(back, rect, caption, open, State::Normal), out, name + suffix, Kind::Jpeg);
+            Save(CaptionButtonPicture(back, rect, caption, open, State::Hover), out, name + "_over" + suffix, Kind::Jpeg);
+            Save(CaptionButtonPicture(back, rect, caption, open, State::Pressed), out, name + "_down" + suffix, Kind::Bmp);
+        }
+
+        // Caption buttons: minimise has a bitmap hover and a JPEG pressed picture, close the
+        // other way round.
+        for (bool close : {false, true}) {
+            const QRect rect = close ? kCloseRect : kMinimizeRect;
+            const QString name = close ? "btnClose" : "btnMinimize";
+            auto picture = [&](State state) {
+                QImage image = Piece(back, rect);
+                QPainter p(&image);
+                CaptionGlyph(p, QRectF(0, 0, rect.width(), rect.height()), close, state);
+                return image;
+            };
+            Save(picture(State::Normal), out, name + suffix, Kind::Jpeg);
+            Save(picture(State::Hover), out, name + "_over" + suffix, close ? Kind::Jpeg : Kind::Bmp);
+            Save(picture(State::Pressed), out, name + "_down" + suffix, close ? Kind::Bmp : Kind::Jpeg);
+        }
     }
     return g_failed ? 1 : 0;
 }

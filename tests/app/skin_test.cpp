@@ -285,7 +285,7 @@ TEST_F(SkinTest, BackgroundAndBannerPictures)
 
 TEST(SkinPictures, BitmapsAreUncompressedWith32BitsPerPixel)
 {
-    int bitmaps = 0;
+    int bitmaps = 0, doubleBitmaps = 0;
     QDirIterator it(":/skin", {"*.bmp"}, QDir::Files);
     while (it.hasNext()) {
         const QString path = it.next();
@@ -300,11 +300,12 @@ TEST(SkinPictures, BitmapsAreUncompressedWith32BitsPerPixel)
         EXPECT_EQ(qFromLittleEndian<quint32>(d + 30), 0u);   // no compression
         const qint32 width = qFromLittleEndian<qint32>(d + 18), height = qFromLittleEndian<qint32>(d + 22);
         EXPECT_EQ(data.size(), 54 + width * std::abs(height) * 4);
-        ++bitmaps;
+        ++(path.endsWith("@2x.bmp") ? doubleBitmaps : bitmaps);
     }
     // The pressed pictures of Open, Save, six transport buttons and close, and the
-    // hover picture of minimise.
+    // hover picture of minimise; each also drawn at 2x.
     EXPECT_EQ(bitmaps, 10);
+    EXPECT_EQ(doubleBitmaps, 10);
 }
 
 // ---- chrome -----------------------------------------------------------------------------

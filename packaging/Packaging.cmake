@@ -1,0 +1,24 @@
+# The Debian package: `cpack -G DEB` in the build folder packs what `cmake --install`
+# installs (the program, its desktop entry, its icons in the hicolor theme) into
+# tallowick_<version>_<arch>.deb.
+#
+# The libraries the program links against become dependencies through dpkg-shlibdeps
+# (Debian dpkg-dev). Added by hand is what it needs without linking to it: the encoder
+# tool's LAME MP3 and AMR-NB encoders (libavcodec-extra) and the skin's font.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tallowick)
+set(CPACK_PACKAGE_VENDOR Tallowick)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "cuts a ringtone out of an audio file")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Tallowick opens an MP3, WAV or WMA file, lets you place a begin and an end marker on a strip that stands for its timeline, plays the selection, and saves it as an MP3 file or an AMR ringtone.")
+set(CPACK_PACKAGE_CONTACT "Tallowick developers <support@tallowick.org>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://tallowick.org/)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libavcodec-extra, fonts-dejavu-core")
+# Qt's wayland platform plugin: without it, Tallowick runs through XWayland on a Wayland desktop.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+include(CPack)
