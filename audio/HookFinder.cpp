@@ -27,8 +27,14 @@ constexpr double kSmoothSeconds = 3, kMinLagSeconds = 6, kMinRepeatSeconds = 6, 
 constexpr double kRepeatThreshold = 0.55, kEdgeThreshold = 0.4;
 // The weight of chroma against timbre in the similarity of two blocks.
 constexpr double kChromaWeight = 0.7;
-// Onsets are looked for this far before and after a start found on the block grid.
-constexpr double kSnapBefore = 1.0, kSnapAfter = 1.0;
+// Onsets are looked for this far before and after a start found on the block grid. The
+// block that starts a repetition holds its first attack or lies just before it, so the
+// search reaches little back: a beat of the part before would be as strong.
+constexpr double kSnapBefore = 0.5, kSnapAfter = 1.0;
+// A part counts as heard again only where some repetition of it lasts this long: chords
+// or drums that match by chance do so for a few seconds, a part of the song that comes
+// back does so for most of its length.
+constexpr double kMinPartRepeatSeconds = 12;
 // The share of a level's count that a block of the part needs.
 constexpr double kLevelShare = 0.7;
 // Occurrences of a part this close together are one.
@@ -285,6 +291,7 @@ void HookFinder::FindRepetitions()
 {
     heardAt_.assign(blocks_, 0);
     matchStrength_.assign(blocks_, 0.0f);
+    longestRepeat_.assign(blocks_, 0);
     if (blocks_ == 0)
         return;
     const double seconds = BlockSeconds();
@@ -325,11 +332,14 @@ void HookFinder::FindRepetitions()
             while (end > runEnd && diagonal[end - 1] < kEdgeThreshold)
                 --end;
             if (end > first && end - first >= minRepeat) {
+                const std::size_t length = end - first;
                 for (std::size_t b = first; b < end; ++b) {
                     lags[b].push_back(int(lag));
                     lags[b + lag].push_back(-int(lag));
                     strengthSum[b] += diagonal[b];
                     strengthSum[b + lag] += diagonal[b];
+                    longestRepeat_[b] = std::max(longestRepeat_[b], length);
+                    longestRepeat_[b + lag] = std::max(longestRepeat_[b + lag], length);
                 }
             }
             i = runEnd;
@@ -365,6 +375,7 @@ void HookFinder::FindCandidates()
     const std::size_t minSection = std::max<std::size_t>(2, std::size_t(std::lround(kMinRepeatSeconds / seconds)));
     const std::size_t sameStart = std::size_t(std::lround(kSameStartSeconds / seconds));
     const std::size_t mergeGap = std::size_t(std::lround(kMergeGapSeconds / seconds));
+    const std::size_t minPartRepeat = std::size_t(std::lround(kMinPartRepeatSeconds / seconds));
     const int most = *std::max_element(heardAt_.begin(), heardAt_.end());
     // A part that repeats within itself (a chorus that plays its chords twice) has counts
     // that vary over its length: a part spans the blocks heard at least a share of the
@@ -397,8 +408,11 @@ void HookFinder::FindCandidates()
             }
         }
         runs.clear();
-        std::copy_if(merged.begin(), merged.end(), std::back_inserter(runs),
-                     [&](const Candidate& run) { return run.endBlock - run.block >= minSection; });
+        std::copy_if(merged.begin(), merged.end(), std::back_inserter(runs), [&](const Candidate& run) {
+            return run.endBlock - run.block >= minSection &&
+                   *std::max_element(longestRepeat_.begin() + std::ptrdiff_t(run.block),
+                                     longestRepeat_.begin() + std::ptrdiff_t(run.endBlock)) >= minPartRepeat;
+        });
         for (Candidate& run : runs) {
             run.heard = runs.size() >= 2 ? int(runs.size()) : level + 1;
             const bool known = std::any_of(candidates_.begin(), candidates_.end(), [&](const Candidate& c) {

@@ -14,14 +14,17 @@
 //     out (so that a shared key does not make everything alike), mixed with the cosine
 //     of their centred band energies. The diagonals of the matrix are smoothed over a few
 //     seconds; a stretch of a diagonal that stays similar for long enough is a repetition
-//     (a "stripe"): a part of the song heard again at that lag.
+//     (a "stripe"): a part of the song heard again at that lag. A part counts as heard
+//     again only where one of its stripes lasts at least 12 s: chords or drums that match
+//     by chance do so for a few seconds only.
 //  4. Each block counts at how many other places of the song it is heard again. The
 //     sections heard most often are the chorus; their occurrences are ranked by how
 //     loud and full they are and by how typical they are of the others (the mean
 //     similarity of their matches), and an occurrence in the first tenth of the song is
 //     taken only after the others.
-//  5. A start is snapped to the strongest onset close before it (a note, chord or drum
-//     attack), placed to the sample by a fine energy envelope, so that the ringtone never
+//  5. A start is snapped to the strongest onset from half a second before it to a second
+//     after it (a note, chord or drum attack; reaching further back would find a beat of
+//     the part before), placed to the sample by a fine energy envelope, so that the ringtone never
 //     starts mid-note. Silence at the start or end is never part of a suggestion.
 //  A song without any repetition gets its loudest sustained segments instead.
 //
@@ -73,8 +76,8 @@ private:
     void FindRepetitions();
     void FindCandidates();
     double Similarity(std::size_t a, std::size_t b) const;
-    // The start time of a part that begins near the given block: the strongest onset close
-    // before it.
+    // The start time of a part that begins near the given block: the strongest onset
+    // shortly before or after it.
     double SnapToOnset(double seconds) const;
     double BlockSeconds() const { return double(blockFrames_) * kHop / rate_; }
     // The mean loudness (dB) and fullness of blocks [first, end).
@@ -108,5 +111,7 @@ private:
     // matches are on average.
     std::vector<int> heardAt_;
     std::vector<float> matchStrength_;
+    // Per block: the longest repetition (in blocks) it is part of.
+    std::vector<std::size_t> longestRepeat_;
     std::vector<Candidate> candidates_;
 };
