@@ -25,6 +25,9 @@ constexpr double kSilenceDb = -60, kSilenceBelowLoudestDb = 45;
 constexpr double kSmoothSeconds = 3, kMinLagSeconds = 6, kMinRepeatSeconds = 6, kLagClusterSeconds = 1.5;
 // Smoothed similarity for a repetition, and raw similarity at its ends.
 constexpr double kRepeatThreshold = 0.55, kEdgeThreshold = 0.4;
+// How far a block's chroma (shares of its pitch content) and band energies (dB) must lie
+// from the song's mean to tell anything about it.
+constexpr double kMinChromaDeviation = 0.02, kMinTimbreDeviationDb = 1.0;
 // The weight of chroma against timbre in the similarity of two blocks.
 constexpr double kChromaWeight = 0.7;
 // Onsets are looked for this far before and after a start found on the block grid. The
@@ -99,15 +102,16 @@ double ToDb(double power)
     return 10.0 * std::log10(power + 1e-12);
 }
 
-// Scales a vector to unit length; an empty or silent vector stays all zeros.
-void Normalise(float* v, int n)
+// Scales a vector to unit length; a vector shorter than minLength (no more than rounding
+// noise) becomes all zeros.
+void Normalise(float* v, int n, double minLength = 1e-9)
 {
     double sum = 0;
     for (int i = 0; i < n; ++i)
         sum += double(v[i]) * v[i];
     const double length = std::sqrt(sum);
     for (int i = 0; i < n; ++i)
-        v[i] = length > 1e-9 ? float(v[i] / length) : 0.0f;
+        v[i] = length > minLength ? float(v[i] / length) : 0.0f;
 }
 
 double Dot(const float* a, const float* b, int n)
@@ -119,7 +123,9 @@ double Dot(const float* a, const float* b, int n)
 }
 
 // Takes the mean over the sounding blocks out of each of n dimensions, then normalises.
-void CentreAndNormalise(std::vector<float>& values, int n, const std::vector<char>& sounds)
+// A block that lies closer than minLength to the mean has nothing of its own (a steady
+// tone throughout): it stays all zeros, alike to nothing.
+void CentreAndNormalise(std::vector<float>& values, int n, const std::vector<char>& sounds, double minLength)
 {
     std::vector<double> mean(std::size_t(n), 0.0);
     std::size_t counted = 0;
@@ -136,7 +142,7 @@ void CentreAndNormalise(std::vector<float>& values, int n, const std::vector<cha
         float* v = &values[b * std::size_t(n)];
         for (int i = 0; i < n; ++i)
             v[i] = sounds[b] ? float(v[i] - mean[std::size_t(i)]) : 0.0f;
-        Normalise(v, n);
+        Normalise(v, n, minLength);
     }
 }
 
@@ -275,8 +281,8 @@ void HookFinder::PoolBlocks()
             soundFirst_ = std::min(soundFirst_, b);
             soundEnd_ = b + 1;
         }
-    CentreAndNormalise(blockChroma_, 12, blockSounds_);
-    CentreAndNormalise(blockTimbre_, kBands, blockSounds_);
+    CentreAndNormalise(blockChroma_, 12, blockSounds_, kMinChromaDeviation);
+    CentreAndNormalise(blockTimbre_, kBands, blockSounds_, kMinTimbreDeviationDb);
 }
 
 double HookFinder::Similarity(std::size_t a, std::size_t b) const

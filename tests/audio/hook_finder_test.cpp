@@ -119,3 +119,15 @@ TEST(HookFinder, CancelledAnalysisFindsNothing)
     std::atomic<bool> cancel{true};
     EXPECT_TRUE(HookFinder(song.samples, kRate, &cancel).Suggestions(30).empty());
 }
+
+TEST(HookFinder, SteadyToneHasNoChorus)
+{
+    // A minute of one tone: every block is like every other, which is no repetition of a
+    // part; rounding noise in its features must not make one.
+    std::vector<float> tone(std::size_t(60 * kRate));
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.5f * float(std::sin(2 * 3.14159265 * 440 * double(i) / kRate));
+    const auto suggestions = HookFinder(tone, kRate).Suggestions(30);
+    ASSERT_FALSE(suggestions.empty());
+    EXPECT_EQ(suggestions.front().reason, HookFinder::Reason::Loudest);
+}
