@@ -87,6 +87,7 @@ void TMainForm::btnOpenClick(QObject*)
     // The player now holds this file: the levels of the file shown so far are no longer
     // wanted, and an earlier open still scanning gives way to it.
     StopLevelAnalysis();
+    StopHookAnalysis();
     if (scanningReader_)
         scanningReader_->Cancel();
     if (!LoadFileInfo(path))
@@ -145,5 +146,6 @@ bool TMainForm::LoadFileInfo(const QString& path)
         FRender->SetEndPos(moved->end);
     }
     StartLevelAnalysis(path);
+    StartHookAnalysis(path);
     return true;
 }

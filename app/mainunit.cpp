@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "app/appDefine.h"
+#include "audio/HookAnalysis.h"
 #include "audio/LevelAnalysis.h"
 #include "audio/MPGTools.h"
 #include "audio/MediaPlayer.h"
@@ -177,6 +178,7 @@ void TMainForm::FormCreate(QObject*)
     FRender = std::make_unique<TWaveRender>(nullptr, imgWave->width(), imgWave->height());
     imgWave->SetStrip(FRender.get());
     CreateAudioWaveMenu();
+    CreateSuggestCommand();
     LoadAppInfo();
     IsConverting = false;
     MediaPlayer1->SetTimeFormat(TMPTimeFormats::Milliseconds);
@@ -212,6 +214,7 @@ void TMainForm::FormClose(QObject*)
     if (scanningReader_)
         scanningReader_->Cancel();
     StopLevelAnalysis();
+    StopHookAnalysis();
     Timer2->stop();
     imgWave->SetStrip(nullptr);
     levelWave_.reset();

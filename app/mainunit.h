@@ -17,6 +17,7 @@
 #include "strip/StripView.h"
 
 class PointerOnScreen;
+class HookAnalysis;
 class LevelAnalysis;
 class LevelWave;
 class QAction;
@@ -111,6 +112,14 @@ public:
     // The analysis of the file shown, until it is stopped (it stays after it has ended).
     const LevelAnalysis* Levels() const { return levelAnalysis_.get(); }
 
+    // Suggesting a ringtone from the song's hook (SuggestCommand.cpp).
+    QAction* actSuggest = nullptr;
+    void CreateSuggestCommand();
+    void SuggestClick();
+    void StartHookAnalysis(const QString& path);
+    void StopHookAnalysis();
+    const HookAnalysis* Hook() const { return hookAnalysis_.get(); }
+
     // Export (SaveCommand.cpp).
     void btnSaveClick(QObject* Sender);
 
@@ -156,4 +165,8 @@ private:
     TMPEGAudio* scanningReader_ = nullptr;
     std::unique_ptr<LevelWave> levelWave_;
     std::unique_ptr<LevelAnalysis> levelAnalysis_;
+    std::unique_ptr<HookAnalysis> hookAnalysis_;
+    int ringtoneSeconds_ = 30;
+    std::size_t nextSuggestion_ = 0;   // the candidate the next suggestion offers
+    bool suggestionWanted_ = false;    // a suggestion waits for the analysis
 };

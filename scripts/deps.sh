@@ -12,6 +12,7 @@ build_packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev  # FFmpeg libraries: decoding, the encoder tool
   libavcodec-extra                            # FFmpeg's LAME MP3 and OpenCORE AMR-NB encoders
   fonts-dejavu-core                           # the sans-serif font of the skin
+  libfftw3-dev                                # FFTW: the spectra of the song's hook finder
 )
 test_packages=(
   libgtest-dev libgmock-dev                   # GoogleTest
