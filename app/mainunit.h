@@ -5,6 +5,7 @@
 // SaveCommand.cpp).
 #include <QScrollArea>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -81,6 +82,12 @@ public:
 
     // Opening a file (OpenCommand.cpp).
     void btnOpenClick(QObject* Sender);
+    // Opens the file at path as the Open button does once its dialog is answered; the
+    // command line and a file dropped on the window open through it too.
+    void OpenPath(const QString& path);
+    // Opens the file named on the command line (the arguments after the program's name),
+    // if any, under the error handler (app/OpenFromOutside.cpp).
+    void OpenFromArguments(const QStringList& arguments);
     // Fills the property labels and sizes the strip for the file just opened; false when
     // the examination was cancelled (a later open or the window's close), in which case
     // nothing was changed.
@@ -127,6 +134,9 @@ public:
     void lblAboutClick(QObject* Sender);
 
 protected:
+    // A local audio file dropped on the window opens (app/OpenFromOutside.cpp).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

@@ -20,6 +20,7 @@ test_packages=(
   xvfb xauth                                  # a virtual display for the tests that need a real window
   openbox                                     # a window manager on that display for the window tests
   xdotool x11-utils                           # real pointer events (XTest) and window positions (xwininfo)
+  desktop-file-utils                          # desktop-file-validate checks the menu entry
 )
 
 bench_packages=(
