@@ -16,7 +16,7 @@ struct FileDialogRequest {
     bool confirmOverwrite = false;
     // Where the dialog starts: a folder, or a file whose folder it shows with the file's
     // name proposed; empty leaves it to the dialog.
-    QString initialPath;
+    QString initialPath = QString();
 };
 
 struct FileDialogAnswer {
