@@ -46,6 +46,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     ConnectChrome();
     FormCreate(this);
     ConnectHandlers();
+    CreateShortcuts();
+    MakeButtonsReachable();
 }
 
 TMainForm::~TMainForm()

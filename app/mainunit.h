@@ -107,6 +107,19 @@ public:
     void Timer2Timer(QObject* Sender);
     void ApplicationEvents1Idle(QObject* Sender, bool& Done);
 
+    // The window's keys (app/KeyboardCommands.cpp): the commands the buttons lack.
+    void PlayOrPause(QObject* Sender);
+    void MoveCursorToStart(QObject* Sender);
+    void MoveCursorToEnd(QObject* Sender);
+    void MoveCursorColumnLeft(QObject* Sender);
+    void MoveCursorColumnRight(QObject* Sender);
+    void MoveCursorSecondLeft(QObject* Sender);
+    void MoveCursorSecondRight(QObject* Sender);
+    // Moves the play cursor to a column of the file, held within the file's columns; the
+    // view follows it, and playback in progress goes on from it (TransportCommands.cpp).
+    void MoveCursorTo(int32_t column);
+    void MoveCursorBy(int32_t columns);
+
     // The strip's wave from the audio's levels (AudioWaveCommand.cpp).
     QAction* actShowAudioWave = nullptr;
     void CreateAudioWaveMenu();
@@ -143,6 +156,12 @@ protected:
 private:
     void CreateControls();
     void ConnectHandlers();
+    // The window's keys and the tooltips that name them (app/KeyboardCommands.cpp).
+    void CreateShortcuts();
+    // Focus by Tab, names for assistive technology (app/KeyboardCommands.cpp).
+    void MakeButtonsReachable();
+    // Sets the play cursor; playback in progress stops and goes on from it.
+    void PlaceCursor(int32_t column);
     // The skin's pictures, fonts and colours (app/Skin.cpp).
     void LoadSkin();
     // The chrome handlers above (app/mainchrome.cpp).
