@@ -1,7 +1,8 @@
 #pragma once
 // The main window: every control of the skinned window under its own name, the strip
 // renderer, the start-up and close handlers, and the window's commands (opening in
-// OpenCommand.cpp, transport and selection in TransportCommands.cpp, saving in
+// OpenCommand.cpp and, from the command line or a drop, OpenFromOutside.cpp; transport
+// and selection in TransportCommands.cpp; keys in KeyboardCommands.cpp; saving in
 // SaveCommand.cpp).
 #include <QScrollArea>
 #include <QString>
