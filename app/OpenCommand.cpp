@@ -10,6 +10,9 @@
 //
 // Markers that lie beyond the end of a shorter file move to its start (SelectionFit.h).
 //
+// Everything after the dialog is OpenPath, through which the command line and a dropped
+// file open as well (OpenFromOutside.cpp).
+//
 // While the reader scans, the window's events keep being handled, so a second Open can
 // start in the middle of the first. The later open wins: once its file is open in the
 // player it cancels the earlier scan, and the earlier command then leaves the labels,
@@ -41,6 +44,7 @@ QString OpenFilter()
 {
     return QString(kOpenFilter) + '|' + AllAudioFilesFilterEntry();
 }
+
 constexpr int32_t kMillisecondsPerSecond = 1000;
 constexpr int kBitsPerKilobit = 1000;
 const char* const kFileNamePrefix = "File Name: ";
