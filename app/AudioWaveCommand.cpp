@@ -4,10 +4,9 @@
 // The strip's context menu turns the audio's wave on and off; the choice is kept in the
 // user's settings.
 #include <QAction>
-#include <QCoreApplication>
 #include <QFile>
-#include <QSettings>
 
+#include "app/UserSettings.h"
 #include "app/mainunit.h"
 #include "audio/LevelAnalysis.h"
 #include "strip/LevelWave.h"
@@ -16,12 +15,6 @@
 namespace {
 
 const char* const kShowAudioWaveKey = "Strip/ShowAudioWave";
-
-// The user's settings file of the program: <config>/Tallowick.conf.
-QSettings UserSettings()
-{
-    return QSettings(QSettings::UserScope, QCoreApplication::applicationName());
-}
 
 }  // namespace
 

@@ -10,6 +10,9 @@
 //
 // Markers that lie beyond the end of a shorter file move to its start (SelectionFit.h).
 //
+// Everything after the dialog is OpenPath, through which the command line and a dropped
+// file open as well (OpenFromOutside.cpp).
+//
 // While the reader scans, the window's events keep being handled, so a second Open can
 // start in the middle of the first. The later open wins: once its file is open in the
 // player it cancels the earlier scan, and the earlier command then leaves the labels,
@@ -19,6 +22,8 @@
 #include <QScopeGuard>
 #include <QTime>
 
+#include "app/DialogStart.h"
+#include "app/OpenableFiles.h"
 #include "app/mainunit.h"
 #include "audio/MPGTools.h"
 #include "audio/MediaPlayer.h"
@@ -32,6 +37,14 @@ namespace {
 
 const char* const kOpenFilter =
     "Mp3 Music Files (*.mp3)|*.mp3|Wave Files (*.wav)|*.wav|WMA Files (*.wma)|*.wma|All Files (*.*)|*.*";
+
+// The entries above, which keep their order and the first of them selected, and one for
+// every kind of file that the decoder reads.
+QString OpenFilter()
+{
+    return QString(kOpenFilter) + '|' + AllAudioFilesFilterEntry();
+}
+
 constexpr int32_t kMillisecondsPerSecond = 1000;
 constexpr int kBitsPerKilobit = 1000;
 const char* const kFileNamePrefix = "File Name: ";
@@ -69,10 +82,15 @@ QString BitRateText(int64_t bitsPerSecond)
 
 void TMainForm::btnOpenClick(QObject*)
 {
-    const auto answer = Dialogs::Current().OpenFile(this, {kOpenFilter, QString(), false});
+    const auto answer = Dialogs::Current().OpenFile(this, {OpenFilter(), QString(), false, OpenDialogStart()});
     if (!answer)
         return;
-    const QString path = answer->path;
+    RememberOpenDialogAnswer(answer->path);
+    OpenPath(answer->path);
+}
+
+void TMainForm::OpenPath(const QString& path)
+{
     // The player opens on a thread of its own and handles events meanwhile; an open broken
     // off by a later open or the window's close leaves everything as it was, and so does
     // a file that fails to open.

@@ -1,6 +1,7 @@
 // The Save command: asks for a target and hands the selection to a conversion worker.
 #include <QApplication>
 
+#include "app/DialogStart.h"
 #include "app/appDefine.h"
 #include "app/mainunit.h"
 #include "base/FileIdentity.h"
@@ -38,9 +39,11 @@ void TMainForm::btnSaveClick(QObject*)
         Notice(this, kNoFileNotice);
         return;
     }
-    const auto answer = Dialogs::Current().SaveFile(this, {kSaveFilter, kSaveDefaultExt, false});
+    const auto answer = Dialogs::Current().SaveFile(
+        this, {kSaveFilter, kSaveDefaultExt, false, SaveDialogStart(FSourceFile, kSaveDefaultExt)});
     if (!answer)
         return;
+    RememberSaveDialogAnswer(answer->path);
     FTargetFile = answer->path;
     if (!CommandTemplateFor(FTargetFile.toStdString())) {
         Notice(this, kWrongExtensionNotice);

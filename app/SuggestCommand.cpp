@@ -10,12 +10,12 @@
 #include <QFile>
 #include <QMenu>
 #include <QScrollBar>
-#include <QSettings>
 #include <QShortcut>
 #include <algorithm>
 #include <cmath>
 #include <iterator>
 
+#include "app/UserSettings.h"
 #include "app/mainunit.h"
 #include "audio/HookAnalysis.h"
 #include "strip/TimeText.h"
@@ -26,11 +26,6 @@ namespace {
 const char* const kRingtoneSecondsKey = "Suggest/RingtoneSeconds";
 constexpr int kRingtoneSeconds[] = {20, 30, 40};
 constexpr int kDefaultRingtoneSeconds = 30;
-
-QSettings UserSettings()
-{
-    return QSettings(QSettings::UserScope, QCoreApplication::applicationName());
-}
 
 QString ReasonText(const HookFinder::Suggestion& suggestion)
 {

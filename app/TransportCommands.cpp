@@ -156,12 +156,32 @@ void TMainForm::imgWaveMouseUp(QObject*, Qt::MouseButton, Qt::KeyboardModifiers,
 {
     if (!FRender)
         return;
+    PlaceCursor(ColumnPlus(X, 1));
+}
+
+void TMainForm::MoveCursorTo(int32_t column)
+{
+    if (!Acts(*this, kSelectionModes))
+        return;
+    // Keys move the cursor over the file's own columns only.
+    PlaceCursor(std::clamp(column, 0, std::max(FRender->WaveWidth() - 1, 0)));
+    KeepColumnInView(*ScrollBoxWave, FRender->CursorPos());
+}
+
+void TMainForm::MoveCursorBy(int32_t columns)
+{
+    if (FRender)
+        MoveCursorTo(ColumnPlus(FRender->CursorPos(), columns));
+}
+
+void TMainForm::PlaceCursor(int32_t column)
+{
     const bool wasPlaying = MediaPlayer1->Mode() == kModePlaying;
     if (wasPlaying)
         MediaPlayer1->Stop();
-    FRender->SetCursorPos(ColumnPlus(X, 1));
+    FRender->SetCursorPos(column);
     if (wasPlaying) {
-        // Playback goes on from the clicked column to the end of the file.
+        // Playback goes on from the cursor's column to the end of the file.
         MediaPlayer1->SetPosition(ToPlayerTime(int64_t(FRender->CursorPos()) * kMillisecondsPerSecond / kColumnsPerSecond));
         MediaPlayer1->Play();
     }

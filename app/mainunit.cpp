@@ -40,11 +40,15 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     setWindowTitle(QCoreApplication::applicationName().isEmpty() ? QStringLiteral("Tallowick")
                                                                   : QCoreApplication::applicationName());
     setFixedSize(kClientWidth, kClientHeight);
+    // A local audio file dropped anywhere on the window opens (app/OpenFromOutside.cpp).
+    setAcceptDrops(true);
     CreateControls();
     LoadSkin();
     ConnectChrome();
     FormCreate(this);
     ConnectHandlers();
+    CreateShortcuts();
+    MakeButtonsReachable();
 }
 
 TMainForm::~TMainForm()

@@ -1,10 +1,12 @@
 #pragma once
 // The main window: every control of the skinned window under its own name, the strip
 // renderer, the start-up and close handlers, and the window's commands (opening in
-// OpenCommand.cpp, transport and selection in TransportCommands.cpp, saving in
+// OpenCommand.cpp and, from the command line or a drop, OpenFromOutside.cpp; transport
+// and selection in TransportCommands.cpp; keys in KeyboardCommands.cpp; saving in
 // SaveCommand.cpp).
 #include <QScrollArea>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -82,6 +84,12 @@ public:
 
     // Opening a file (OpenCommand.cpp).
     void btnOpenClick(QObject* Sender);
+    // Opens the file at path as the Open button does once its dialog is answered; the
+    // command line and a file dropped on the window open through it too.
+    void OpenPath(const QString& path);
+    // Opens the file named on the command line (the arguments after the program's name),
+    // if any, under the error handler (app/OpenFromOutside.cpp).
+    void OpenFromArguments(const QStringList& arguments);
     // Fills the property labels and sizes the strip for the file just opened; false when
     // the examination was cancelled (a later open or the window's close), in which case
     // nothing was changed.
@@ -100,6 +108,19 @@ public:
     void imgWaveMouseUp(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
     void Timer2Timer(QObject* Sender);
     void ApplicationEvents1Idle(QObject* Sender, bool& Done);
+
+    // The window's keys (app/KeyboardCommands.cpp): the commands the buttons lack.
+    void PlayOrPause(QObject* Sender);
+    void MoveCursorToStart(QObject* Sender);
+    void MoveCursorToEnd(QObject* Sender);
+    void MoveCursorColumnLeft(QObject* Sender);
+    void MoveCursorColumnRight(QObject* Sender);
+    void MoveCursorSecondLeft(QObject* Sender);
+    void MoveCursorSecondRight(QObject* Sender);
+    // Moves the play cursor to a column of the file, held within the file's columns; the
+    // view follows it, and playback in progress goes on from it (TransportCommands.cpp).
+    void MoveCursorTo(int32_t column);
+    void MoveCursorBy(int32_t columns);
 
     // The strip's wave from the audio's levels (AudioWaveCommand.cpp).
     QAction* actShowAudioWave = nullptr;
@@ -136,12 +157,21 @@ public:
     void lblAboutClick(QObject* Sender);
 
 protected:
+    // A local audio file dropped on the window opens (app/OpenFromOutside.cpp).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateControls();
     void ConnectHandlers();
+    // The window's keys and the tooltips that name them (app/KeyboardCommands.cpp).
+    void CreateShortcuts();
+    // Focus by Tab, names for assistive technology (app/KeyboardCommands.cpp).
+    void MakeButtonsReachable();
+    // Sets the play cursor; playback in progress stops and goes on from it.
+    void PlaceCursor(int32_t column);
     // The skin's pictures, fonts and colours (app/Skin.cpp).
     void LoadSkin();
     // The chrome handlers above (app/mainchrome.cpp).

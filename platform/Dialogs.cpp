@@ -98,6 +98,19 @@ public:
     }
 
 private:
+    static void StartAt(QFileDialog& dialog, const QString& initialPath)
+    {
+        if (initialPath.isEmpty())
+            return;
+        const QFileInfo start(initialPath);
+        if (start.isDir()) {
+            dialog.setDirectory(start.absoluteFilePath());
+            return;
+        }
+        dialog.setDirectory(start.absolutePath());
+        dialog.selectFile(start.fileName());
+    }
+
     static std::optional<FileDialogAnswer> Run(QWidget* parent, const FileDialogRequest& request,
                                                 QFileDialog::AcceptMode mode)
     {
@@ -110,6 +123,7 @@ private:
             dialog.selectNameFilter(filters.first());
         if (!request.confirmOverwrite)
             dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        StartAt(dialog, request.initialPath);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         const int filterIndex = int(filters.indexOf(dialog.selectedNameFilter()));

@@ -14,6 +14,9 @@ struct FileDialogRequest {
     QString filter;
     QString defaultExt;        // with its dot (".mp3"); empty for none
     bool confirmOverwrite = false;
+    // Where the dialog starts: a folder, or a file whose folder it shows with the file's
+    // name proposed; empty leaves it to the dialog.
+    QString initialPath = QString();
 };
 
 struct FileDialogAnswer {

@@ -88,8 +88,14 @@ TEST(OpenCommand, PropertiesAndStripOfEachKindOfFile)
     }
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
     ASSERT_FALSE(w.dialogs.openRequests.isEmpty());
+    // The described entries in their order, the first of them selected, then one entry for
+    // every kind of file the decoder reads.
     EXPECT_EQ(w.dialogs.openRequests[0].filter,
-              "Mp3 Music Files (*.mp3)|*.mp3|Wave Files (*.wav)|*.wav|WMA Files (*.wma)|*.wma|All Files (*.*)|*.*");
+              "Mp3 Music Files (*.mp3)|*.mp3|Wave Files (*.wav)|*.wav|WMA Files (*.wma)|*.wma|All Files (*.*)|*.*|"
+              "All Audio Files (*.mp3;*.wav;*.wma;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.aac;*.aiff)|"
+              "*.mp3;*.wav;*.wma;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.aac;*.aiff");
+    EXPECT_EQ(TranslateFilter(w.dialogs.openRequests[0].filter).last(),
+              "All Audio Files (*.mp3 *.wav *.wma *.flac *.ogg *.oga *.opus *.m4a *.aac *.aiff)");
 }
 
 TEST(OpenCommand, ShortFileGivesNoColumnsAndTheSelectionMovesToItsStart)

@@ -206,21 +206,32 @@ TEST_F(SkinTest, LongTextIsCutAtTheRightEdgeOfAFixedLabel)
               QFontMetrics(form.sb_status->font()).horizontalAdvance(form.sb_status->text()));
 }
 
-TEST_F(SkinTest, TooltipsShowTheHintsExceptOnOpen)
+TEST_F(SkinTest, TooltipsShowTheHintsWithTheirKeys)
 {
-    const std::pair<const char*, const char*> hints[] = {
-        {"btnOpen", ""},         {"btnSave", ""},
-        {"btnPlay", "Play"},     {"btnMarkStart", "Mark start"},
-        {"btnMarkEnd", "Mark end"}, {"btnPlaySelected", "Play the selected segment"},
-        {"btnMoveLeft", "Extend left"}, {"btnMoveRight", "Extend right"},
-        {"MouseEffectImage1", "Pause"}, {"btnMinimize", ""}, {"btnClose", ""},
+    struct Hint {
+        const char* name;
+        const char* hint;
+        const char* toolTip;
     };
-    for (const auto& [name, hint] : hints) {
-        SCOPED_TRACE(name);
-        auto* button = form.findChild<TMouseEffectImage*>(name);
+    const Hint hints[] = {
+        {"btnOpen", "", "Open (Ctrl+O)"},
+        {"btnSave", "", "Save (Ctrl+S)"},
+        {"btnPlay", "Play", "Play (Space)"},
+        {"btnMarkStart", "Mark start", "Mark start (B)"},
+        {"btnMarkEnd", "Mark end", "Mark end (E)"},
+        {"btnPlaySelected", "Play the selected segment", "Play the selected segment (P)"},
+        {"btnMoveLeft", "Extend left", "Extend left"},
+        {"btnMoveRight", "Extend right", "Extend right"},
+        {"MouseEffectImage1", "Pause", "Pause (Space)"},
+        {"btnMinimize", "", ""},
+        {"btnClose", "", ""},
+    };
+    for (const Hint& h : hints) {
+        SCOPED_TRACE(h.name);
+        auto* button = form.findChild<TMouseEffectImage*>(h.name);
         ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->Hint(), hint);
-        EXPECT_EQ(button->toolTip(), hint);
+        EXPECT_EQ(button->Hint(), h.hint);
+        EXPECT_EQ(button->toolTip(), h.toolTip);
     }
     EXPECT_FALSE(form.btnOpen->ShowHint());
     EXPECT_TRUE(form.btnSave->ShowHint());

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -139,4 +140,46 @@ TEST(Dialogs, SaveDialogAddsTheSelectedEntrysExtension)
     const auto answer = AnswerSaveDialog(folder.path(), 0, "old.mp3");
     ASSERT_TRUE(answer);
     EXPECT_EQ(QFileInfo(answer->path).fileName(), "old.mp3");
+}
+
+TEST(Dialogs, FileDialogsStartWhereTheRequestSays)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(QDir().mkdir(folder.filePath("Rings")));
+    const QString rings = QFileInfo(folder.filePath("Rings")).canonicalFilePath();
+    struct Case {
+        const char* what;
+        bool save;
+        QString initialPath;
+        QString expectedFolder;
+        QString expectedName;
+    };
+    const Case cases[] = {
+        {"open in a folder", false, rings, rings, ""},
+        {"save in a folder", true, rings, rings, ""},
+        {"save with a proposed name", true, rings + "/song (ringtone).mp3", rings, "song (ringtone).mp3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QString shownFolder, shownName;
+        QTimer timer;
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            timer.stop();
+            shownFolder = dialog->directory().canonicalPath();
+            if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"))
+                shownName = name->text();
+            QMetaObject::invokeMethod(dialog, "reject");
+        });
+        timer.start();
+        const FileDialogRequest request{"Mp3 Music File (*.mp3)|*.mp3", ".mp3", false, c.initialPath};
+        const auto answer = c.save ? Dialogs::Current().SaveFile(nullptr, request)
+                                   : Dialogs::Current().OpenFile(nullptr, request);
+        EXPECT_FALSE(answer);
+        EXPECT_EQ(shownFolder, c.expectedFolder);
+        EXPECT_EQ(shownName, c.expectedName);
+    }
 }
