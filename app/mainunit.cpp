@@ -177,6 +177,7 @@ void TMainForm::FormCreate(QObject*)
     FRender = std::make_unique<TWaveRender>(nullptr, imgWave->width(), imgWave->height());
     imgWave->SetStrip(FRender.get());
     CreateAudioWaveMenu();
+    CreateSaveOptionsMenu();
     LoadAppInfo();
     IsConverting = false;
     MediaPlayer1->SetTimeFormat(TMPTimeFormats::Milliseconds);

@@ -88,7 +88,8 @@ TEST_F(SaveTest, TimesFromTheMarkersWholeSeconds)
         EXPECT_EQ(w.form->FCutInfo.CutLength, c.length);
     }
     ASSERT_FALSE(w.dialogs.saveRequests.isEmpty());
-    EXPECT_EQ(w.dialogs.saveRequests[0].filter, "Mp3 Music File (*.mp3)|*.mp3|AMR Ringtone (*.amr)|*.amr");
+    EXPECT_EQ(w.dialogs.saveRequests[0].filter, "Mp3 Music File (*.mp3)|*.mp3|AMR Ringtone (*.amr)|*.amr|"
+                                                "iPhone Ringtone (*.m4r)|*.m4r|Ogg Ringtone (*.ogg)|*.ogg");
     EXPECT_EQ(w.dialogs.saveRequests[0].defaultExt, ".mp3");
     EXPECT_FALSE(w.dialogs.saveRequests[0].confirmOverwrite);
 }
@@ -239,8 +240,8 @@ TEST_F(SaveTest, FailuresAreToldAndLoseNothing)
         bool workerRuns;
     };
     const Case cases[] = {
-        {"other extension", [] {}, w.files.file("ring.wav"), "Only .mp3 and .amr", false},
-        {"no extension", [] {}, w.files.file("ring"), "Only .mp3 and .amr", false},
+        {"other extension", [] {}, w.files.file("ring.wav"), "Only .mp3, .amr, .m4r and .ogg", false},
+        {"no extension", [] {}, w.files.file("ring"), "Only .mp3, .amr, .m4r and .ogg", false},
         {"missing tool", [] { std::filesystem::remove((WorkDir + "av").toStdString()); }, existing,
          "encoder tool is unavailable", true},
         {"unwritable folder", [] {}, w.files.file("no/such/folder/ring.mp3"), "", true},
