@@ -247,6 +247,7 @@ void SegmentEncoder::Write(const AVFrame& block, int offset, int count)
     }
     // NaN, infinities and values beyond full scale are mended before resampling, so
     // that none is spread over its neighbours.
+    inputLength_ += double(count) * settings_.sampleRate / block.sample_rate;
     std::vector<const std::uint8_t*> input = sampleGuard_.Planes(block, offset, count);
     PushConverted(count, input.data());
     EncodeFromFifo(false);
@@ -279,8 +280,11 @@ void SegmentEncoder::EncodeFromFifo(bool finalBlock)
     // The last fade's samples stay in the FIFO until the end is known, so that the fade
     // ends on the output's last sample.
     const std::int64_t heldBack = finalBlock ? 0 : shape_.fadeSamples();
+    const bool exactLength = settings_.codec == Codec::Aac || settings_.codec == Codec::Vorbis;
     for (;;) {
-        const int available = av_audio_fifo_size(fifo_.get());
+        int available = av_audio_fifo_size(fifo_.get());
+        if (finalBlock && exactLength)
+            available = int(std::clamp<std::int64_t>(std::llround(inputLength_) - samplesEncoded_, 0, available));
         if (available == 0 || (available < frameSize + heldBack && !finalBlock))
             return;
         const std::int64_t length = finalBlock ? samplesEncoded_ + available : LevelShape::kLengthUnknown;

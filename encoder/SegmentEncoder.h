@@ -73,6 +73,9 @@ private:
     FramePtr encoderBlock_;
     PacketPtr packet_;
     std::int64_t samplesEncoded_ = 0;
+    // The output's length that the input's samples make at the output's rate; the
+    // resampler's tail beyond it is left out of the AAC and Vorbis outputs.
+    double inputLength_ = 0;
     // The input format the resampler was made for; a change midway makes a new one.
     int inRate_ = 0;
     int inFormat_ = -1;

@@ -53,8 +53,10 @@ void DetachStandardInput()
     }
 }
 
-// The highest true peak that a selection made loud may reach.
+// The highest true peak that a selection made loud may reach, and what is kept below it
+// before encoding: lossy coding adds up to about a decibel to the peaks of sharp attacks.
 constexpr double kTruePeakCeilingDb = -1.0;
+constexpr double kCodingHeadroomDb = 1.0;
 
 // The message as one printable line: a path may hold line breaks or control bytes.
 void Report(const std::string& message)
@@ -93,7 +95,7 @@ int Run(const std::vector<std::string>& args)
             progress.Advance(count);
         });
         const double gainDb = av::LoudnessGainDb(meter.IntegratedLoudness(), meter.TruePeakDb(),
-                                                 *request.loudnessLufs, kTruePeakCeilingDb);
+                                                 *request.loudnessLufs, kTruePeakCeilingDb - kCodingHeadroomDb);
         gain = std::pow(10.0, gainDb / 20);
         source.Rewind();
     }
