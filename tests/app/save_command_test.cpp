@@ -107,6 +107,12 @@ TEST_F(SaveTest, TimesFromTheMarkersWholeSeconds)
     EXPECT_EQ(w.dialogs.saveRequests[0].filter, "Mp3 Music File (*.mp3)|*.mp3|AMR Ringtone (*.amr)|*.amr|"
                                                 "iPhone Ringtone (*.m4r)|*.m4r|Ogg Ringtone (*.ogg)|*.ogg");
     EXPECT_EQ(w.dialogs.saveRequests[0].defaultExt, ".mp3");
+    // A name typed without an extension gets the selected entry's.
+    const QString filter = w.dialogs.saveRequests[0].filter;
+    EXPECT_EQ(FilterEntryExtension(filter, 0), ".mp3");
+    EXPECT_EQ(FilterEntryExtension(filter, 1), ".amr");
+    EXPECT_EQ(FilterEntryExtension(filter, 2), ".m4r");
+    EXPECT_EQ(FilterEntryExtension(filter, 3), ".ogg");
     EXPECT_FALSE(w.dialogs.saveRequests[0].confirmOverwrite);
 }
 

@@ -747,6 +747,31 @@ TEST_F(FailureTest, ExistingTargetIsReplacedOnSuccessAndKeptOnFailure)
     EXPECT_FALSE(HasTemporaryFiles(dir_.path()));
 }
 
+// M4R and Ogg ringtones fail as the others do, with fades and loudness on too: the
+// earlier file stays whole, no temporary file is left, and a success replaces it.
+TEST_F(FailureTest, RingtonesKeepTheEarlierFileOnFailure)
+{
+    for (const OutputKind& kind : {kM4r, kOgg}) {
+        SCOPED_TRACE(kind.name);
+        const std::string target = dir_.file(std::string("ring") + kind.extension);
+        fixtures::WriteFile(target, "an older ringtone");
+        const std::vector<std::string> options = {"-fade", "500", "-loudness", "-14"};
+        ExpectOneLine(RunAv(WithOptions(kind.line(source_, "00:00:04", "00:00:01", target), options)),
+                      "The selection is empty: the start lies beyond the end of the source");
+        EXPECT_EQ(ReadFile(target), "an older ringtone");
+        const ToolResult missing = RunAv(WithOptions(kind.line(dir_.file("missing.wav"), "00:00:00", "00:00:01", target), options));
+        EXPECT_NE(missing.exitCode, 0);
+        EXPECT_NE(missing.standardError.find("missing.wav"), std::string::npos) << missing.standardError;
+        EXPECT_EQ(ReadFile(target), "an older ringtone");
+        EXPECT_FALSE(HasTemporaryFiles(dir_.path()));
+
+        const ToolResult r = RunAv(WithOptions(kind.line(source_, "00:00:00", "00:00:02", target), options));
+        ASSERT_EQ(r.exitCode, 0) << r.standardError;
+        EXPECT_EQ(ReadAudio(target).codec, kind.codec);
+        EXPECT_FALSE(HasTemporaryFiles(dir_.path()));
+    }
+}
+
 TEST_F(FailureTest, OddPathsAreTakenAsTheyStand)
 {
     // Spaces, quotes, letters beyond ASCII, a leading "-" and a name that FFmpeg would
