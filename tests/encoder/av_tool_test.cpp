@@ -452,6 +452,8 @@ struct OutputKind {
     int lengthTolerance;   // samples: the AAC decoder gives the last block whole
 };
 
+std::ostream& operator<<(std::ostream& out, const OutputKind& kind) { return out << kind.name; }
+
 const OutputKind kM4r{"M4r", M4rLine, ".m4r", "mov,mp4,m4a,3gp,3g2,mj2", "aac", 1024};
 const OutputKind kOgg{"Ogg", OggLine, ".ogg", "ogg", "vorbis", 0};
 const OutputKind kMp3{"Mp3", Mp3Line, ".mp3", "mp3", "mp3float", 1152};
@@ -629,6 +631,7 @@ TEST_P(FadeTest, BothEndsStartAndEndInSilenceAndTheMiddleKeepsItsLevel)
     EXPECT_LE(loudestOf(after, length - 2, 2), kSixtyDecibelsDown);
     // Half way through the fade in it is about half as loud; a second in, as loud as the source.
     EXPECT_NEAR(RmsOf(after, 11025 - 441, 882) / RmsOf(before, 11025 - 441, 882), 0.5, 0.1);
+    EXPECT_NEAR(RmsOf(after, length - 11025 - 441, 882) / RmsOf(before, length - 11025 - 441, 882), 0.5, 0.1);
     EXPECT_NEAR(RmsOf(after, 44100, 4410) / RmsOf(before, 44100, 4410), 1.0, 0.02);
     EXPECT_NEAR(RmsOf(after, length - 44100 - 4410, 4410) / RmsOf(before, length - 44100 - 4410, 4410), 1.0, 0.02);
 }
