@@ -11,7 +11,6 @@
 #include <optional>
 
 #include "controls/MouseEffectImage.h"
-#include "export/CommandLine.h"
 #include "export/CutMp3Thread.h"
 #include "platform/ImageControl.h"
 #include "platform/Label.h"
