@@ -183,6 +183,7 @@ void TMainForm::FormCreate(QObject*)
     imgWave->SetStrip(FRender.get());
     CreateAudioWaveMenu();
     CreateSuggestCommand();
+    CreateSaveOptionsMenu();
     LoadAppInfo();
     IsConverting = false;
     MediaPlayer1->SetTimeFormat(TMPTimeFormats::Milliseconds);

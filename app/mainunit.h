@@ -143,6 +143,11 @@ public:
 
     // Export (SaveCommand.cpp).
     void btnSaveClick(QObject* Sender);
+    // The Save button's context menu: fades and loudness, kept in the settings (SaveOptionsMenu.cpp).
+    QAction* actFadeInOut = nullptr;
+    QAction* actMakeLoud = nullptr;
+    void CreateSaveOptionsMenu();
+    ExportOptions ChosenExportOptions() const;
 
     // Window chrome, hint echo and the About link (app/mainchrome.cpp).
     void btnCloseClick(QObject* Sender);

@@ -47,6 +47,10 @@ public:
     // samples passed (0 when the selection starts at or after the end of the source).
     std::int64_t ReadSelection(const Selection& selection, const Sink& sink);
 
+    // Makes the source ready for another ReadSelection, through the same descriptor
+    // (a pass that measures the selection is followed by one that encodes it).
+    void Rewind() { Open(); }
+
 private:
     enum class Start { Found, PastTheEnd, Unknown };
 

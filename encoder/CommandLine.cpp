@@ -10,14 +10,47 @@
 namespace av {
 
 const char* const kUsage =
-    "Usage: av -i SOURCE [-ss HH:MM:SS] [-t HH:MM:SS] [-f mp3|amr] [-acodec mp3|amr_nb] "
-    "[-ab KBIT/S] [-ac CHANNELS] [-ar HZ] TARGET";
+    "Usage: av -i SOURCE [-ss HH:MM:SS] [-t HH:MM:SS] [-f mp3|amr|ipod|ogg] "
+    "[-acodec mp3|amr_nb|aac|libvorbis] [-ab KBIT/S] [-ac CHANNELS] [-ar HZ] [-fade MS] [-loudness LUFS] TARGET";
 
 namespace {
 
 constexpr double kMaxBitRateKbps = 10000;
 constexpr int kMaxChannels = 8;
 constexpr int kMaxSampleRate = 768000;
+constexpr int kMaxFadeMs = 60000;
+constexpr double kQuietestLoudness = -70;   // the absolute gate of a loudness measurement
+
+// Each encoder with the one container that holds it.
+struct Pairing {
+    Codec codec;
+    Container container;
+    const char* codecName;
+    const char* containerName;
+    const char* extension;   // the target's extension that asks for them
+};
+constexpr Pairing kPairings[] = {
+    {Codec::Mp3, Container::Mp3, "mp3", "mp3", ".mp3"},
+    {Codec::AmrNb, Container::Amr, "amr_nb", "amr", ".amr"},
+    {Codec::Aac, Container::Ipod, "aac", "ipod", ".m4r"},
+    {Codec::Vorbis, Container::Ogg, "libvorbis", "ogg", ".ogg"},
+};
+
+const Pairing& PairingOf(Codec codec)
+{
+    for (const Pairing& p : kPairings)
+        if (p.codec == codec)
+            return p;
+    return kPairings[0];
+}
+
+const Pairing& PairingOf(Container container)
+{
+    for (const Pairing& p : kPairings)
+        if (p.container == container)
+            return p;
+    return kPairings[0];
+}
 
 std::int64_t ReadTime(const std::string& option, const std::string& value)
 {
@@ -60,6 +93,17 @@ std::optional<int> ReadPositiveInteger(const std::string& text, int maximum)
     return value;
 }
 
+// A loudness in LUFS: a negative decimal number ("-14", "-23.5") above the absolute gate.
+std::optional<double> ReadLoudness(const std::string& text)
+{
+    if (text.size() < 2 || text[0] != '-')
+        return std::nullopt;
+    const auto magnitude = ReadPositiveNumber(text.substr(1), -kQuietestLoudness);
+    if (!magnitude)
+        return std::nullopt;
+    return -*magnitude;
+}
+
 std::string LowerExtension(const std::string& path)
 {
     auto slash = path.find_last_of('/');
@@ -74,8 +118,8 @@ std::string LowerExtension(const std::string& path)
 
 }  // namespace
 
-const char* CodecName(Codec codec) { return codec == Codec::Mp3 ? "mp3" : "amr_nb"; }
-const char* ContainerName(Container container) { return container == Container::Mp3 ? "mp3" : "amr"; }
+const char* CodecName(Codec codec) { return PairingOf(codec).codecName; }
+const char* ContainerName(Container container) { return PairingOf(container).containerName; }
 
 Request ParseCommandLine(const std::vector<std::string>& args)
 {
@@ -92,7 +136,8 @@ Request ParseCommandLine(const std::vector<std::string>& args)
     const std::size_t optionsEnd = args.size() - 1;
     for (std::size_t i = 0; i < optionsEnd; i += 2) {
         const std::string& option = args[i];
-        static const std::set<std::string> known = {"-i", "-ss", "-t", "-f", "-acodec", "-ab", "-ac", "-ar"};
+        static const std::set<std::string> known = {"-i",  "-ss", "-t",  "-f",   "-acodec",
+                                                    "-ab", "-ac", "-ar", "-fade", "-loudness"};
         if (!known.count(option)) {
             if (!option.empty() && option[0] == '-')
                 throw ToolError("Unknown option " + option);
@@ -111,19 +156,18 @@ Request ParseCommandLine(const std::vector<std::string>& args)
         } else if (option == "-t") {
             request.lengthSeconds = ReadTime(option, value);
         } else if (option == "-f") {
-            if (value == "mp3")
-                container = Container::Mp3;
-            else if (value == "amr")
-                container = Container::Amr;
-            else
-                throw ToolError("Unknown container " + Quoted(value) + " for -f: expected mp3 or amr");
+            for (const Pairing& p : kPairings)
+                if (value == p.containerName)
+                    container = p.container;
+            if (!container)
+                throw ToolError("Unknown container " + Quoted(value) + " for -f: expected mp3, amr, ipod or ogg");
         } else if (option == "-acodec") {
-            if (value == "mp3")
-                codec = Codec::Mp3;
-            else if (value == "amr_nb")
-                codec = Codec::AmrNb;
-            else
-                throw ToolError("Unknown encoder " + Quoted(value) + " for -acodec: expected mp3 or amr_nb");
+            for (const Pairing& p : kPairings)
+                if (value == p.codecName)
+                    codec = p.codec;
+            if (!codec)
+                throw ToolError("Unknown encoder " + Quoted(value) +
+                                " for -acodec: expected mp3, amr_nb, aac or libvorbis");
         } else if (option == "-ab") {
             request.bitRateKbps = ReadPositiveNumber(value, kMaxBitRateKbps);
             if (!request.bitRateKbps)
@@ -136,6 +180,14 @@ Request ParseCommandLine(const std::vector<std::string>& args)
             request.sampleRate = ReadPositiveInteger(value, kMaxSampleRate);
             if (!request.sampleRate)
                 throw ToolError("Bad sample rate " + Quoted(value) + " for -ar: expected Hz, such as 8000");
+        } else if (option == "-fade") {
+            request.fadeMs = ReadPositiveInteger(value, kMaxFadeMs);
+            if (!request.fadeMs)
+                throw ToolError("Bad fade " + Quoted(value) + " for -fade: expected milliseconds, such as 500");
+        } else if (option == "-loudness") {
+            request.loudnessLufs = ReadLoudness(value);
+            if (!request.loudnessLufs)
+                throw ToolError("Bad loudness " + Quoted(value) + " for -loudness: expected LUFS, such as -14");
         }
     }
 
@@ -151,17 +203,16 @@ Request ParseCommandLine(const std::vector<std::string>& args)
     // the container follows -f, else the encoder.
     if (!codec) {
         if (container)
-            codec = *container == Container::Amr ? Codec::AmrNb : Codec::Mp3;
-        else if (LowerExtension(request.target) == ".mp3")
-            codec = Codec::Mp3;
-        else if (LowerExtension(request.target) == ".amr")
-            codec = Codec::AmrNb;
-        else
-            throw ToolError("No encoder given: expected -acodec mp3 or -acodec amr_nb");
+            codec = PairingOf(*container).codec;
+        for (const Pairing& p : kPairings)
+            if (!codec && LowerExtension(request.target) == p.extension)
+                codec = p.codec;
+        if (!codec)
+            throw ToolError("No encoder given: expected -acodec mp3, amr_nb, aac or libvorbis");
     }
     if (!container)
-        container = *codec == Codec::AmrNb ? Container::Amr : Container::Mp3;
-    if ((*container == Container::Amr) != (*codec == Codec::AmrNb))
+        container = PairingOf(*codec).container;
+    if (PairingOf(*container).codec != *codec)
         throw ToolError(std::string("The ") + ContainerName(*container) + " container cannot hold " +
                         CodecName(*codec) + " audio");
     request.codec = *codec;

@@ -2,8 +2,9 @@
 // The command line of av: options in any order, each followed by its value, and the
 // target file as the last argument (even when it begins with "-").
 //
-//   av -i SOURCE [-ss HH:MM:SS] [-t HH:MM:SS] [-f mp3|amr] [-acodec mp3|amr_nb]
-//      [-ab KBIT/S] [-ac CHANNELS] [-ar HZ] TARGET
+//   av -i SOURCE [-ss HH:MM:SS] [-t HH:MM:SS] [-f mp3|amr|ipod|ogg]
+//      [-acodec mp3|amr_nb|aac|libvorbis] [-ab KBIT/S] [-ac CHANNELS] [-ar HZ]
+//      [-fade MS] [-loudness LUFS] TARGET
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,8 +12,9 @@
 
 namespace av {
 
-enum class Codec { Mp3, AmrNb };
-enum class Container { Mp3, Amr };
+enum class Codec { Mp3, AmrNb, Aac, Vorbis };
+// Ipod is an MPEG-4 audio file (brand "M4A "), as phones take for a ringtone.
+enum class Container { Mp3, Amr, Ipod, Ogg };
 
 struct Request {
     std::string source;
@@ -23,6 +25,8 @@ struct Request {
     std::optional<double> bitRateKbps;            // none: the codec's default
     std::optional<int> channels;                  // none: as the source, where the codec allows
     std::optional<int> sampleRate;                // none: as the source, where the codec allows
+    std::optional<int> fadeMs;                    // none: no fades; else each end fades over this long
+    std::optional<double> loudnessLufs;           // none: levels kept; else the selection made this loud
     std::string target;
 };
 
@@ -33,7 +37,8 @@ extern const char* const kUsage;
 // that names the offending option or value.
 Request ParseCommandLine(const std::vector<std::string>& args);
 
-// Names used in messages: "mp3", "amr_nb"; "mp3", "amr".
+// Names as the command line gives them: "mp3", "amr_nb", "aac", "libvorbis"; "mp3", "amr",
+// "ipod", "ogg".
 const char* CodecName(Codec codec);
 const char* ContainerName(Container container);
 

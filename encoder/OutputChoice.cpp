@@ -31,6 +31,13 @@ const std::vector<int>& Mp3SampleRates()
     return rates;
 }
 
+const std::vector<int>& AacVorbisSampleRates()
+{
+    static const std::vector<int> rates = {8000,  11025, 12000, 16000, 22050, 24000,
+                                           32000, 44100, 48000, 64000, 88200, 96000};
+    return rates;
+}
+
 const std::vector<int>& Mp3BitRatesKbps(int sampleRate)
 {
     static const std::vector<int> mpeg1 = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};

@@ -11,6 +11,9 @@ int NearestAllowed(int wanted, const std::vector<int>& allowed);
 // MPEG audio sample rates that the MP3 encoder accepts.
 const std::vector<int>& Mp3SampleRates();
 
+// Sample rates that the AAC and Vorbis outputs are written at.
+const std::vector<int>& AacVorbisSampleRates();
+
 // Bit rates in kbit/s that an MP3 stream at this sample rate can have (MPEG 1 at
 // 32000 Hz and above, MPEG 2 and 2.5 below).
 const std::vector<int>& Mp3BitRatesKbps(int sampleRate);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +24,30 @@ namespace {
 constexpr int kIoBufferSize = 64 * 1024;
 constexpr double kDefaultMp3Kbps = 128;
 constexpr double kDefaultAmrKbps = 12.2;
+constexpr double kDefaultAacKbps = 128;
+constexpr double kDefaultVorbisKbps = 128;
+
+// The FFmpeg encoder for a codec, and how a missing one is told.
+struct EncoderName {
+    const char* library;
+    const char* shown;
+    const char* missing;
+};
+
+EncoderName EncoderNameOf(Codec codec)
+{
+    switch (codec) {
+    case Codec::Mp3:
+        return {"libmp3lame", "MP3", "The MP3 encoder (LAME) is not installed"};
+    case Codec::AmrNb:
+        return {"libopencore_amrnb", "AMR-NB", "The AMR-NB encoder (OpenCORE AMR) is not installed"};
+    case Codec::Aac:
+        return {"aac", "AAC", "The AAC encoder is not installed"};
+    case Codec::Vorbis:
+        return {"libvorbis", "Vorbis", "The Vorbis encoder (libvorbis) is not installed"};
+    }
+    return {"", "", "Unknown encoder"};
+}
 
 }  // namespace
 
@@ -83,14 +108,25 @@ OutputSettings ChooseOutput(const Request& request, int sourceRate, int sourceCh
     OutputSettings settings;
     settings.codec = request.codec;
     settings.container = request.container;
-    if (request.codec == Codec::Mp3) {
+    const int channels = std::clamp(request.channels.value_or(sourceChannels), 1, 2);
+    switch (request.codec) {
+    case Codec::Mp3:
         settings.sampleRate = NearestAllowed(request.sampleRate.value_or(sourceRate), Mp3SampleRates());
-        settings.channels = std::clamp(request.channels.value_or(sourceChannels), 1, 2);
+        settings.channels = channels;
         settings.bitRate = Mp3BitRate(request.bitRateKbps.value_or(kDefaultMp3Kbps), settings.sampleRate);
-    } else {
+        break;
+    case Codec::AmrNb:
         settings.sampleRate = kAmrNbSampleRate;
         settings.channels = 1;
         settings.bitRate = AmrNbBitRate(request.bitRateKbps.value_or(kDefaultAmrKbps));
+        break;
+    case Codec::Aac:
+    case Codec::Vorbis:
+        settings.sampleRate = NearestAllowed(request.sampleRate.value_or(sourceRate), AacVorbisSampleRates());
+        settings.channels = channels;
+        settings.bitRate = int(std::lround(
+            request.bitRateKbps.value_or(request.codec == Codec::Aac ? kDefaultAacKbps : kDefaultVorbisKbps) * 1000));
+        break;
     }
     return settings;
 }
@@ -103,15 +139,14 @@ std::int64_t EncoderLeadSamples(const OutputSettings& settings, int sourceRate)
     return std::int64_t(sourceRate) * kAmrNbLookAheadMs / 1000;
 }
 
-SegmentEncoder::SegmentEncoder(const OutputSettings& settings, TargetFile& target)
-    : settings_(settings), target_(target), output_(std::make_unique<Output>()),
+SegmentEncoder::SegmentEncoder(const OutputSettings& settings, TargetFile& target, const LevelShape& shape)
+    : settings_(settings), target_(target), shape_(shape), output_(std::make_unique<Output>()),
       encoderBlock_(NewFrame()), packet_(NewPacket())
 {
-    const bool mp3 = settings_.codec == Codec::Mp3;
-    const AVCodec* codec = avcodec_find_encoder_by_name(mp3 ? "libmp3lame" : "libopencore_amrnb");
+    const EncoderName name = EncoderNameOf(settings_.codec);
+    const AVCodec* codec = avcodec_find_encoder_by_name(name.library);
     if (!codec)
-        throw ToolError(mp3 ? "The MP3 encoder (LAME) is not installed"
-                            : "The AMR-NB encoder (OpenCORE AMR) is not installed");
+        throw ToolError(name.missing);
     encoder_.reset(avcodec_alloc_context3(codec));
     if (!encoder_)
         throw std::bad_alloc();
@@ -138,7 +173,7 @@ SegmentEncoder::SegmentEncoder(const OutputSettings& settings, TargetFile& targe
 
     rc = avcodec_open2(enc, codec, nullptr);
     if (rc < 0)
-        throw ToolError(std::string("The ") + (mp3 ? "MP3" : "AMR-NB") + " encoder refuses these settings: " +
+        throw ToolError(std::string("The ") + name.shown + " encoder refuses these settings: " +
                         ErrorText(rc));
 
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferSize));
@@ -212,6 +247,7 @@ void SegmentEncoder::Write(const AVFrame& block, int offset, int count)
     }
     // NaN, infinities and values beyond full scale are mended before resampling, so
     // that none is spread over its neighbours.
+    inputLength_ += double(count) * settings_.sampleRate / block.sample_rate;
     std::vector<const std::uint8_t*> input = sampleGuard_.Planes(block, offset, count);
     PushConverted(count, input.data());
     EncodeFromFifo(false);
@@ -241,10 +277,17 @@ void SegmentEncoder::EncodeFromFifo(bool finalBlock)
 {
     const int frameSize = encoder_->frame_size > 0 ? encoder_->frame_size : 1152;
     const bool smallLastBlock = encoder_->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME;
+    // The last fade's samples stay in the FIFO until the end is known, so that the fade
+    // ends on the output's last sample.
+    const std::int64_t heldBack = finalBlock ? 0 : shape_.fadeSamples();
+    const bool exactLength = settings_.codec == Codec::Aac || settings_.codec == Codec::Vorbis;
     for (;;) {
-        const int available = av_audio_fifo_size(fifo_.get());
-        if (available == 0 || (available < frameSize && !finalBlock))
+        int available = av_audio_fifo_size(fifo_.get());
+        if (finalBlock && exactLength)
+            available = int(std::clamp<std::int64_t>(std::llround(inputLength_) - samplesEncoded_, 0, available));
+        if (available == 0 || (available < frameSize + heldBack && !finalBlock))
             return;
+        const std::int64_t length = finalBlock ? samplesEncoded_ + available : LevelShape::kLengthUnknown;
         const int take = std::min(available, frameSize);
         AVFrame* block = encoderBlock_.get();
         av_frame_unref(block);
@@ -258,7 +301,8 @@ void SegmentEncoder::EncodeFromFifo(bool finalBlock)
         if (block->nb_samples > take)
             av_samples_set_silence(block->data, take, block->nb_samples - take, settings_.channels,
                                    encoder_->sample_fmt);
-        // Resampling may overshoot full scale a little; the encoder is given none of it.
+        shape_.Apply(*block, take, samplesEncoded_, length);
+        // Resampling and gain may overshoot full scale a little; the encoder is given none of it.
         LimitToFullScale(*block, 0, take);
         block->pts = samplesEncoded_;
         samplesEncoded_ += take;

@@ -1,13 +1,22 @@
-// av: cuts a segment out of an audio file and encodes it as an MP3 or AMR ringtone.
+// av: cuts a segment out of an audio file and encodes it as an MP3, AMR, M4R (iPhone)
+// or Ogg Vorbis ringtone.
 //
 //   av -i SOURCE -ss HH:MM:SS -t HH:MM:SS -acodec mp3 -ab 64 -ac 2 TARGET.mp3
 //   av -i SOURCE -ss HH:MM:SS -t HH:MM:SS -f amr -acodec amr_nb -ab 32 -ac 1 -ar 8000 TARGET.amr
+//   av -i SOURCE -ss HH:MM:SS -t HH:MM:SS -f ipod -acodec aac -ab 128 -ac 2 -ar 44100 TARGET.m4r
+//   av -i SOURCE -ss HH:MM:SS -t HH:MM:SS -f ogg -acodec libvorbis -ab 128 -ac 2 -ar 44100 TARGET.ogg
+//
+// "-fade MS" fades each end in and out over MS milliseconds; "-loudness LUFS" first
+// measures the selection and then encodes it with the gain that makes it that loud,
+// lowered where its true peak would pass -1 dBTP.
 //
 // Exit status 0 when the target has been written; otherwise 1 and one line on
 // standard error that a window can show to the user. A caller that wants to follow the
 // work names a descriptor in AV_PROGRESS_FD (see ProgressChannel.h).
 #include "encoder/AudioSource.h"
 #include "encoder/CommandLine.h"
+#include "encoder/LevelShape.h"
+#include "encoder/LoudnessMeter.h"
 #include "encoder/ProgressChannel.h"
 #include "encoder/SegmentEncoder.h"
 #include "encoder/Selection.h"
@@ -16,6 +25,7 @@
 #include "encoder/ToolError.h"
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -43,6 +53,11 @@ void DetachStandardInput()
     }
 }
 
+// The highest true peak that a selection made loud may reach, and what is kept below it
+// before encoding: lossy coding adds up to about a decibel to the peaks of sharp attacks.
+constexpr double kTruePeakCeilingDb = -1.0;
+constexpr double kCodingHeadroomDb = 1.0;
+
 // The message as one printable line: a path may hold line breaks or control bytes.
 void Report(const std::string& message)
 {
@@ -67,11 +82,27 @@ int Run(const std::vector<std::string>& args)
 
     av::ProgressChannel progress = av::ProgressChannel::FromEnvironment();
     const std::int64_t sourceEnd = source.lengthSamples() > 0 ? source.lengthSamples() : av::Selection::kToTheEnd;
+    // Made loud, the selection is read twice: once to measure it, once to encode it.
+    const int passes = request.loudnessLufs ? 2 : 1;
     if (sourceEnd != av::Selection::kToTheEnd || selection.end != av::Selection::kToTheEnd)
-        progress.SetTotal(std::min(selection.end, sourceEnd) - std::min(selection.begin, sourceEnd));
+        progress.SetTotal(passes * (std::min(selection.end, sourceEnd) - std::min(selection.begin, sourceEnd)));
+
+    double gain = 1.0;
+    if (request.loudnessLufs) {
+        av::LoudnessMeter meter(settings.sampleRate, settings.channels);
+        source.ReadSelection(selection, [&](const AVFrame& block, int offset, int count) {
+            meter.Add(block, offset, count);
+            progress.Advance(count);
+        });
+        const double gainDb = av::LoudnessGainDb(meter.IntegratedLoudness(), meter.TruePeakDb(),
+                                                 *request.loudnessLufs, kTruePeakCeilingDb - kCodingHeadroomDb);
+        gain = std::pow(10.0, gainDb / 20);
+        source.Rewind();
+    }
+    const std::int64_t fadeSamples = std::int64_t(request.fadeMs.value_or(0)) * settings.sampleRate / 1000;
 
     av::TargetFile target(request.target);
-    av::SegmentEncoder encoder(settings, target);
+    av::SegmentEncoder encoder(settings, target, av::LevelShape(gain, fadeSamples));
     const std::int64_t taken = source.ReadSelection(selection, [&](const AVFrame& block, int offset, int count) {
         encoder.Write(block, offset, count);
         progress.Advance(count);

@@ -30,7 +30,8 @@ QString OwnCopy(const QString& text)
 
 TCutMp3ThreadInfo OwnCopy(const TCutMp3ThreadInfo& info)
 {
-    return {OwnCopy(info.SourceFile), OwnCopy(info.TargetFile), OwnCopy(info.StartTime), OwnCopy(info.CutLength)};
+    return {OwnCopy(info.SourceFile), OwnCopy(info.TargetFile), OwnCopy(info.StartTime), OwnCopy(info.CutLength),
+            info.options};
 }
 
 // What tells one version of a file from the next: the tool writes a new file and
@@ -116,14 +117,14 @@ QString TCutMp3Thread::Convert()
     const std::string target = FInfo.TargetFile.toStdString();
     const char* commandTemplate = CommandTemplateFor(target);
     if (!commandTemplate)
-        return "Only .mp3 and .amr targets can be written: " + FInfo.TargetFile;
+        return "Only .mp3, .amr, .m4r and .ogg targets can be written: " + FInfo.TargetFile;
     const QString toolPath = workDir_ + kToolFileName;
     const auto tool = workDirTrusted_ ? OpenPrivateProgram(workDir_.toStdString(), kToolFileName) : std::nullopt;
     if (!tool)
         return "The encoder tool is unavailable: " + toolPath + " is missing or could be changed by other users.";
     const ToolCommandLine command =
         FillCommandTemplate(commandTemplate, FInfo.SourceFile.toStdString(), FInfo.StartTime.toStdString(),
-                            FInfo.CutLength.toStdString(), target);
+                            FInfo.CutLength.toStdString(), target, FInfo.options);
     const auto before = StampOf(target);
     // The tool tells its progress on a channel of its own; the status line shows it after
     // the described text: "Generating <target> ... 45%".

@@ -7,6 +7,8 @@
 #include <QString>
 #include <atomic>
 
+#include "export/CommandLine.h"
+
 class QWidget;
 class TLabel;
 
@@ -15,6 +17,7 @@ struct TCutMp3ThreadInfo {
     QString TargetFile;
     QString StartTime;
     QString CutLength;
+    ExportOptions options;   // fades and loudness; none by default
 };
 
 extern const char* const kConvertingStatus;   // "Converting Mp3 Ringtone ... "

@@ -10,7 +10,8 @@ build_packages=(
   qt6-base-dev                                # Qt 6 Widgets: windows, pictures, dialogs
   qt6-multimedia-dev libqt6multimedia6        # Qt 6 Multimedia: QAudioSink sound output
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev  # FFmpeg libraries: decoding, the encoder tool
-  libavcodec-extra                            # FFmpeg's LAME MP3 and OpenCORE AMR-NB encoders
+  libavcodec-extra                            # FFmpeg's LAME MP3, OpenCORE AMR-NB and libvorbis encoders
+  libebur128-dev                              # loudness and true peak (EBU R128) for "Make it loud"
   fonts-dejavu-core                           # the sans-serif font of the skin
   libfftw3-dev                                # FFTW: the spectra of the song's hook finder
 )

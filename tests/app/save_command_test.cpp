@@ -2,9 +2,11 @@
 // that start-up writes into the work folder.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +31,20 @@ std::string Probe(const std::string& path)
     std::string flat = run.standardOutput;
     std::replace(flat.begin(), flat.end(), '\n', ' ');
     return flat;
+}
+
+// A file decoded by ffmpeg to 16-bit samples (all channels, interleaved).
+std::vector<std::int16_t> DecodeToSamples(const std::string& path)
+{
+    const std::string raw = path + ".raw";
+    std::vector<std::int16_t> samples;
+    if (!fixtures::Ffmpeg({"-i", path, "-f", "s16le", "-c:a", "pcm_s16le", raw}))
+        return samples;
+    const std::string bytes = fixtures::ReadFile(raw);
+    std::filesystem::remove(raw);
+    samples.resize(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
 }
 
 class SaveTest : public ::testing::Test {
@@ -88,8 +104,15 @@ TEST_F(SaveTest, TimesFromTheMarkersWholeSeconds)
         EXPECT_EQ(w.form->FCutInfo.CutLength, c.length);
     }
     ASSERT_FALSE(w.dialogs.saveRequests.isEmpty());
-    EXPECT_EQ(w.dialogs.saveRequests[0].filter, "Mp3 Music File (*.mp3)|*.mp3|AMR Ringtone (*.amr)|*.amr");
+    EXPECT_EQ(w.dialogs.saveRequests[0].filter, "Mp3 Music File (*.mp3)|*.mp3|AMR Ringtone (*.amr)|*.amr|"
+                                                "iPhone Ringtone (*.m4r)|*.m4r|Ogg Ringtone (*.ogg)|*.ogg");
     EXPECT_EQ(w.dialogs.saveRequests[0].defaultExt, ".mp3");
+    // A name typed without an extension gets the selected entry's.
+    const QString filter = w.dialogs.saveRequests[0].filter;
+    EXPECT_EQ(FilterEntryExtension(filter, 0), ".mp3");
+    EXPECT_EQ(FilterEntryExtension(filter, 1), ".amr");
+    EXPECT_EQ(FilterEntryExtension(filter, 2), ".m4r");
+    EXPECT_EQ(FilterEntryExtension(filter, 3), ".ogg");
     EXPECT_FALSE(w.dialogs.saveRequests[0].confirmOverwrite);
 }
 
@@ -239,8 +262,8 @@ TEST_F(SaveTest, FailuresAreToldAndLoseNothing)
         bool workerRuns;
     };
     const Case cases[] = {
-        {"other extension", [] {}, w.files.file("ring.wav"), "Only .mp3 and .amr", false},
-        {"no extension", [] {}, w.files.file("ring"), "Only .mp3 and .amr", false},
+        {"other extension", [] {}, w.files.file("ring.wav"), "Only .mp3, .amr, .m4r and .ogg", false},
+        {"no extension", [] {}, w.files.file("ring"), "Only .mp3, .amr, .m4r and .ogg", false},
         {"missing tool", [] { std::filesystem::remove((WorkDir + "av").toStdString()); }, existing,
          "encoder tool is unavailable", true},
         {"unwritable folder", [] {}, w.files.file("no/such/folder/ring.mp3"), "", true},
@@ -367,4 +390,111 @@ TEST(SaveCommand, ClosingTheWindowDuringAnExportLetsTheToolFinish)
     ASSERT_TRUE(WindowFixture::WaitFor([] { return !IsConverting; }));
     EXPECT_TRUE(w->dialogs.messages.isEmpty()) << "nothing is asked of a window that is gone";
     EXPECT_NE(Probe(target).find("mp3"), std::string::npos);
+}
+
+// An iPhone ringtone lasts at most 40 seconds: a longer selection is cut to its first 40
+// seconds after the window asks, and nothing is written when the answer is No.
+TEST_F(SaveTest, LongIphoneRingtoneIsCutToFortySecondsOnlyAfterAsking)
+{
+    const std::string longSource = w.files.file("long song.wav");
+    ASSERT_TRUE(fixtures::MakeTone(longSource, 60, 22050, 2));
+    w.Open(longSource);
+    ASSERT_TRUE(WindowFixture::WaitFor([this] { return !w.form->IsExaminingFile(); }));
+    const int columns = TWaveRender::ColumnsPerSecond;
+    struct Case {
+        const char* name;
+        int seconds;
+        QMessageBox::StandardButton answer;
+        bool asked;
+        double written;   // seconds; 0 for no file
+    };
+    const Case cases[] = {
+        {"ring no.m4r", 50, QMessageBox::No, true, 0},
+        {"ring yes.m4r", 50, QMessageBox::Yes, true, 40},
+        {"ring forty.m4r", 40, QMessageBox::No, false, 40},
+        {"ring long.ogg", 50, QMessageBox::No, false, 50},
+    };
+    const QString question = "iPhone ringtones can be at most 40 seconds long. Save the first 40 seconds?";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        w.dialogs.messages.clear();
+        w.dialogs.answerMessage = [&](const fixtures::RecordedMessage& m) {
+            return m.text == question ? c.answer : QMessageBox::No;
+        };
+        w.form->FRender->SetBeginPos(2 * columns);
+        w.form->FRender->SetEndPos((2 + c.seconds) * columns);
+        const std::string target = w.files.file(c.name);
+        Save(target);
+        ASSERT_FALSE(w.dialogs.messages.isEmpty());
+        const auto& first = w.dialogs.messages[0];
+        EXPECT_EQ(first.text == question, c.asked) << first.text.toStdString();
+        if (c.asked) {
+            EXPECT_EQ(first.buttons, QMessageBox::Yes | QMessageBox::No);
+        }
+        if (c.written == 0) {
+            EXPECT_FALSE(std::filesystem::exists(target));
+            EXPECT_EQ(w.dialogs.messages.size(), 1) << "no export after No";
+            continue;
+        }
+        const std::string probe = Probe(target);
+        EXPECT_NEAR(std::stod(probe.substr(probe.rfind(' ', probe.size() - 2))), c.written, 0.1) << probe;
+    }
+}
+
+// The Save button's context menu holds the two options, off at first, kept in the
+// settings for the next start and handed to the export's command line.
+TEST_F(SaveTest, FadeAndLoudnessOptionsInTheSaveButtonsMenu)
+{
+    EXPECT_EQ(w.form->btnSave->contextMenuPolicy(), Qt::ActionsContextMenu);
+    const auto actions = w.form->btnSave->actions();
+    ASSERT_EQ(actions.size(), 2);
+    EXPECT_EQ(actions[0]->text(), "Fade in and out");
+    EXPECT_EQ(actions[1]->text(), "Make it loud");
+    for (QAction* action : actions) {
+        EXPECT_TRUE(action->isCheckable());
+        EXPECT_FALSE(action->isChecked());
+    }
+
+    // Off: the described command line, and the cut starts loud.
+    w.dialogs.answerMessage = [](const fixtures::RecordedMessage&) { return QMessageBox::No; };
+    Save(w.files.file("plain.ogg"));
+    EXPECT_FALSE(w.form->FCutInfo.options.fadeInOut);
+    EXPECT_FALSE(w.form->FCutInfo.options.makeLoud);
+
+    actions[0]->trigger();
+    actions[1]->trigger();
+    {
+        // A window started later finds them on.
+        TMainForm later;
+        ASSERT_EQ(later.btnSave->actions().size(), 2);
+        EXPECT_TRUE(later.btnSave->actions()[0]->isChecked());
+        EXPECT_TRUE(later.btnSave->actions()[1]->isChecked());
+        later.FormClose(&later);
+    }
+    const std::string target = w.files.file("faded.ogg");
+    Save(target);
+    EXPECT_TRUE(w.form->FCutInfo.options.fadeInOut);
+    EXPECT_TRUE(w.form->FCutInfo.options.makeLoud);
+    // The tool got them: the ringtone starts and ends in silence.
+    const std::vector<std::int16_t> samples = DecodeToSamples(target);
+    ASSERT_GT(samples.size(), 44100u * 2 * 9);
+    for (std::size_t i : {std::size_t(0), std::size_t(1), samples.size() - 2, samples.size() - 1})
+        EXPECT_LE(std::abs(int(samples[i])), 33) << i;
+    // Its first 10 ms are near silence, where the cut without options is already loud.
+    const std::vector<std::int16_t> plain = DecodeToSamples(w.files.file("plain.ogg"));
+    ASSERT_GT(plain.size(), 882u);
+    auto loudestOfFirst10Ms = [](const std::vector<std::int16_t>& s) {
+        int loudest = 0;
+        for (std::size_t i = 0; i < 882; ++i)
+            loudest = std::max(loudest, std::abs(int(s[i])));
+        return loudest;
+    };
+    EXPECT_GT(loudestOfFirst10Ms(plain), 1000);
+    EXPECT_LT(loudestOfFirst10Ms(samples), 100);
+
+    actions[0]->trigger();
+    TMainForm afterTurningOff;
+    EXPECT_FALSE(afterTurningOff.btnSave->actions()[0]->isChecked());
+    EXPECT_TRUE(afterTurningOff.btnSave->actions()[1]->isChecked());
+    afterTurningOff.FormClose(&afterTurningOff);
 }

@@ -1,6 +1,9 @@
-// The parts of av that need no audio: time texts, the command line, the selection,
-// the encoders' allowed values and the MPEG frame headers.
+// The parts of av that need no audio file: time texts, the command line, the selection,
+// the encoders' allowed values, the MPEG frame headers, fades, gain and the loudness meter.
 #include "encoder/CommandLine.h"
+#include "encoder/FfmpegPtr.h"
+#include "encoder/LevelShape.h"
+#include "encoder/LoudnessMeter.h"
 #include "encoder/MpegFrames.h"
 #include "encoder/OutputChoice.h"
 #include "encoder/Selection.h"
@@ -11,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -105,6 +109,57 @@ TEST(CommandLineTest, EncoderFollowsContainerOrTargetExtension)
     EXPECT_EQ(r.startSeconds, 0);
 }
 
+// The ringtones for phones of today: M4R (AAC in an MPEG-4 audio file) and Ogg Vorbis,
+// asked for by their lines or by the target's extension alone.
+TEST(CommandLineTest, ReadsTheM4rAndOggLines)
+{
+    struct Case {
+        std::vector<std::string> args;
+        Codec codec;
+        Container container;
+    };
+    const Case cases[] = {
+        {{"-i", "s.mp3", "-ss", "00:00:20", "-t", "00:00:10", "-f", "ipod", "-acodec", "aac", "-ab", "128", "-ac", "2",
+          "-ar", "44100", "r.m4r"},
+         Codec::Aac, Container::Ipod},
+        {{"-i", "s.mp3", "-ss", "00:00:20", "-t", "00:00:10", "-f", "ogg", "-acodec", "libvorbis", "-ab", "128",
+          "-ac", "2", "-ar", "44100", "r.ogg"},
+         Codec::Vorbis, Container::Ogg},
+        {{"-i", "s.mp3", "R.M4R"}, Codec::Aac, Container::Ipod},
+        {{"-i", "s.mp3", "r.Ogg"}, Codec::Vorbis, Container::Ogg},
+        {{"-i", "s.mp3", "-f", "ipod", "r.bin"}, Codec::Aac, Container::Ipod},
+        {{"-i", "s.mp3", "-acodec", "libvorbis", "r.bin"}, Codec::Vorbis, Container::Ogg},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const av::Request r = av::ParseCommandLine(c.args);
+        EXPECT_EQ(r.codec, c.codec);
+        EXPECT_EQ(r.container, c.container);
+        EXPECT_FALSE(r.fadeMs);
+        EXPECT_FALSE(r.loudnessLufs);
+    }
+    const av::Request full = av::ParseCommandLine(cases[0].args);
+    EXPECT_EQ(full.bitRateKbps, 128.0);
+    EXPECT_EQ(full.channels, 2);
+    EXPECT_EQ(full.sampleRate, 44100);
+    EXPECT_EQ(full.startSeconds, 20);
+    EXPECT_EQ(full.lengthSeconds, 10);
+}
+
+TEST(CommandLineTest, ReadsFadeAndLoudnessBeforeTheTarget)
+{
+    std::vector<std::string> args = kMp3Line;
+    args.insert(args.end() - 1, {"-fade", "500", "-loudness", "-14"});
+    const av::Request r = av::ParseCommandLine(args);
+    EXPECT_EQ(r.fadeMs, 500);
+    EXPECT_EQ(r.loudnessLufs, -14.0);
+    EXPECT_EQ(r.target, "/tones/ring tone.mp3");
+    EXPECT_EQ(av::ParseCommandLine({"-i", "a", "-loudness", "-23.5", "x.ogg"}).loudnessLufs, -23.5);
+    // Without them, the described lines ask for neither.
+    EXPECT_FALSE(av::ParseCommandLine(kMp3Line).fadeMs);
+    EXPECT_FALSE(av::ParseCommandLine(kAmrLine).loudnessLufs);
+}
+
 struct BadLine {
     std::vector<std::string> args;
     const char* message;
@@ -138,15 +193,28 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{{"-i", "a.mp3", "-ac", "two", "x.mp3"}, "Bad channel count \"two\" for -ac: expected 1 or 2"},
         BadLine{{"-i", "a.mp3", "-ar", "-8000", "x.mp3"},
                 "Bad sample rate \"-8000\" for -ar: expected Hz, such as 8000"},
-        BadLine{{"-i", "a.mp3", "-acodec", "aac", "x.mp3"},
-                "Unknown encoder \"aac\" for -acodec: expected mp3 or amr_nb"},
-        BadLine{{"-i", "a.mp3", "-f", "wav", "x.mp3"}, "Unknown container \"wav\" for -f: expected mp3 or amr"},
+        BadLine{{"-i", "a.mp3", "-acodec", "opus", "x.mp3"},
+                "Unknown encoder \"opus\" for -acodec: expected mp3, amr_nb, aac or libvorbis"},
+        BadLine{{"-i", "a.mp3", "-f", "wav", "x.mp3"},
+                "Unknown container \"wav\" for -f: expected mp3, amr, ipod or ogg"},
         BadLine{{"-i", "a.mp3", "-f", "amr", "-acodec", "mp3", "x.amr"}, "The amr container cannot hold mp3 audio"},
+        BadLine{{"-i", "a.mp3", "-f", "ogg", "-acodec", "aac", "x.ogg"}, "The ogg container cannot hold aac audio"},
+        BadLine{{"-i", "a.mp3", "-f", "ipod", "-acodec", "libvorbis", "x.m4r"},
+                "The ipod container cannot hold libvorbis audio"},
+        BadLine{{"-i", "a.mp3", "-fade", "0", "x.mp3"}, "Bad fade \"0\" for -fade: expected milliseconds, such as 500"},
+        BadLine{{"-i", "a.mp3", "-fade", "0.5s", "x.mp3"},
+                "Bad fade \"0.5s\" for -fade: expected milliseconds, such as 500"},
+        BadLine{{"-i", "a.mp3", "-loudness", "14", "x.mp3"},
+                "Bad loudness \"14\" for -loudness: expected LUFS, such as -14"},
+        BadLine{{"-i", "a.mp3", "-loudness", "-80", "x.mp3"},
+                "Bad loudness \"-80\" for -loudness: expected LUFS, such as -14"},
+        BadLine{{"-i", "a.mp3", "-loudness", "-", "x.mp3"},
+                "Bad loudness \"-\" for -loudness: expected LUFS, such as -14"},
         BadLine{{"-i", "a.mp3", "-i", "b.mp3", "x.mp3"}, "Option -i is given twice"},
         BadLine{{"-ss", "00:00:01", "x.mp3"}, "No source file given: expected -i SOURCE"},
         BadLine{{"-i", "", "-ss", "00:00:01", "x.mp3"}, "No source file given: the path after -i is empty"},
         BadLine{{"-i", "a.mp3", "-acodec", "mp3", ""}, "No target file given: the last argument is empty"},
-        BadLine{{"-i", "a.mp3", "x.ogg"}, "No encoder given: expected -acodec mp3 or -acodec amr_nb"},
+        BadLine{{"-i", "a.mp3", "x.wav"}, "No encoder given: expected -acodec mp3, amr_nb, aac or libvorbis"},
         BadLine{{}, av::kUsage}));
 
 // --- selection -----------------------------------------------------------------------
@@ -301,3 +369,117 @@ TEST(MpegFramesTest, FindsFramesWhereTheDemuxerPutsThem)
 }
 
 }  // namespace
+
+// --- fades and loudness ----------------------------------------------------------------
+
+namespace {
+
+// A block of count samples of a sine of amplitude and frequency on every channel.
+av::FramePtr SineBlock(AVSampleFormat format, int rate, int channels, int count, double amplitude,
+                       double frequency, std::int64_t firstSample = 0)
+{
+    av::FramePtr block = av::NewFrame();
+    block->format = format;
+    block->sample_rate = rate;
+    block->nb_samples = count;
+    av_channel_layout_default(&block->ch_layout, channels);
+    EXPECT_EQ(av_frame_get_buffer(block.get(), 0), 0);
+    const bool planar = av_sample_fmt_is_planar(format);
+    for (int c = 0; c < channels; ++c) {
+        for (int i = 0; i < count; ++i) {
+            const double value = amplitude * std::sin(2 * M_PI * frequency * double(firstSample + i) / rate);
+            const int plane = planar ? c : 0;
+            const int at = planar ? i : i * channels + c;
+            if (format == AV_SAMPLE_FMT_FLTP || format == AV_SAMPLE_FMT_FLT)
+                reinterpret_cast<float*>(block->extended_data[plane])[at] = float(value);
+            else
+                reinterpret_cast<std::int16_t*>(block->extended_data[plane])[at] = std::int16_t(std::lround(value * 32767));
+        }
+    }
+    return block;
+}
+
+}  // namespace
+
+TEST(LevelShapeTest, FadesFollowARaisedCosineFromAndToSilence)
+{
+    const std::int64_t length = 10000, fade = 1000;
+    const av::LevelShape shape(2.0, fade);
+    EXPECT_EQ(shape.FactorAt(0, length), 0.0);
+    EXPECT_EQ(shape.FactorAt(length - 1, length), 0.0);
+    EXPECT_NEAR(shape.FactorAt(fade / 2, length), 1.0, 1e-9);              // half way: half the gain
+    EXPECT_NEAR(shape.FactorAt(length - 1 - fade / 2, length), 1.0, 1e-9);
+    EXPECT_EQ(shape.FactorAt(fade, length), 2.0);
+    EXPECT_EQ(shape.FactorAt(length / 2, av::LevelShape::kLengthUnknown), 2.0);
+    // Smooth: it starts flat (no corner that would click) and never steps.
+    EXPECT_LT(shape.FactorAt(1, length), 1e-4);
+    for (std::int64_t i = 1; i < fade; ++i)
+        ASSERT_LE(std::abs(shape.FactorAt(i, length) - shape.FactorAt(i - 1, length)), 2.0 * M_PI / 2 / fade + 1e-9);
+    // No fades: the gain alone, up to the last sample.
+    EXPECT_EQ(av::LevelShape(0.5, 0).FactorAt(length - 1, length), 0.5);
+}
+
+TEST(LevelShapeTest, ShapesFloatAndSixteenBitBlocks)
+{
+    for (AVSampleFormat format : {AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_FLT}) {
+        SCOPED_TRACE(av_get_sample_fmt_name(format));
+        av::FramePtr block = SineBlock(format, 8000, 2, 800, 0.5, 1000, 1);
+        av::FramePtr reference = SineBlock(format, 8000, 2, 800, 0.5, 1000, 1);
+        av::LevelShape(0.5, 100).Apply(*block, 800, 0, 800);
+        const bool planar = av_sample_fmt_is_planar(format);
+        auto sample = [&](const AVFrame& f, int c, int i) {
+            const int plane = planar ? c : 0, at = planar ? i : i * 2 + c;
+            return format == AV_SAMPLE_FMT_S16 ? reinterpret_cast<const std::int16_t*>(f.extended_data[plane])[at] / 32767.0
+                                               : double(reinterpret_cast<const float*>(f.extended_data[plane])[at]);
+        };
+        for (int c = 0; c < 2; ++c) {
+            EXPECT_EQ(sample(*block, c, 0), 0.0);
+            EXPECT_EQ(sample(*block, c, 799), 0.0);
+            EXPECT_NEAR(sample(*block, c, 400), 0.5 * sample(*reference, c, 400), 1e-4);
+            EXPECT_NEAR(sample(*block, c, 50), 0.25 * sample(*reference, c, 50), 1e-4);
+        }
+    }
+}
+
+TEST(LoudnessMeterTest, MeasuresASineAtTheOutputsRateAndChannels)
+{
+    // A 997 Hz sine of amplitude 0.1 on both channels is -20 LUFS (K-weighting is about
+    // +0.7 dB there, which the -0.691 of BS.1770 cancels) with a true peak of -20 dBTP.
+    // Mixed down to one channel (each at -3 dB) its peak is 3 dB higher, and one channel
+    // counts 3 dB less than two: the same loudness.
+    struct Case {
+        int channels;
+        double loudness, truePeak;
+    };
+    for (const Case& c : {Case{2, -20.0, -20.0}, Case{1, -20.0, -16.99}}) {
+        SCOPED_TRACE(c.channels);
+        av::LoudnessMeter meter(48000, c.channels);
+        const int block = 4410;
+        for (int i = 0; i < 50; ++i) {
+            av::FramePtr frame = SineBlock(AV_SAMPLE_FMT_FLTP, 44100, 2, block, 0.1, 997, std::int64_t(i) * block);
+            meter.Add(*frame, 0, block);
+        }
+        EXPECT_NEAR(meter.IntegratedLoudness(), c.loudness, 0.1);
+        EXPECT_NEAR(meter.TruePeakDb(), c.truePeak, 0.2);
+    }
+    av::LoudnessMeter silent(44100, 2);
+    av::FramePtr quiet = SineBlock(AV_SAMPLE_FMT_S16, 44100, 2, 44100, 0, 997);
+    silent.Add(*quiet, 0, 44100);
+    EXPECT_FALSE(std::isfinite(silent.IntegratedLoudness()));
+}
+
+TEST(LoudnessMeterTest, GainReachesTheTargetUnlessThePeakWouldPassTheCeiling)
+{
+    struct Case {
+        double loudness, truePeak, gain;
+    };
+    const Case cases[] = {
+        {-20, -17, 6},      // quiet: raised to -14
+        {-8, -0.5, -6},     // loud: lowered to -14
+        {-30, -3, 2},       // peaky: the peak stops it at -1 dBTP
+        {-14, -5, 0},
+        {-HUGE_VAL, -HUGE_VAL, 0},   // silence stays silence
+    };
+    for (const Case& c : cases)
+        EXPECT_DOUBLE_EQ(av::LoudnessGainDb(c.loudness, c.truePeak, -14, -1), c.gain) << c.loudness;
+}

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -425,6 +427,284 @@ TEST_F(PitchTest, NegativeStartAndEndOfSource)
     }
 }
 
+// --- ringtones for phones of today: M4R and Ogg, fades and loudness --------------------
+
+std::vector<std::string> M4rLine(const std::string& source, const std::string& start, const std::string& length,
+                                 const std::string& target)
+{
+    return {"-i", source, "-ss", start, "-t", length, "-f", "ipod", "-acodec", "aac",
+            "-ab", "128", "-ac", "2", "-ar", "44100", target};
+}
+std::vector<std::string> OggLine(const std::string& source, const std::string& start, const std::string& length,
+                                 const std::string& target)
+{
+    return {"-i", source, "-ss", start, "-t", length, "-f", "ogg", "-acodec", "libvorbis",
+            "-ab", "128", "-ac", "2", "-ar", "44100", target};
+}
+
+// One kind of output: its command line, its extension and what reading it back shows.
+struct OutputKind {
+    const char* name;
+    std::vector<std::string> (*line)(const std::string&, const std::string&, const std::string&, const std::string&);
+    const char* extension;
+    const char* format;
+    const char* codec;
+    int lengthTolerance;   // samples: the AAC decoder gives the last block whole
+};
+
+std::ostream& operator<<(std::ostream& out, const OutputKind& kind) { return out << kind.name; }
+
+const OutputKind kM4r{"M4r", M4rLine, ".m4r", "mov,mp4,m4a,3gp,3g2,mj2", "aac", 1024};
+const OutputKind kOgg{"Ogg", OggLine, ".ogg", "ogg", "vorbis", 0};
+const OutputKind kMp3{"Mp3", Mp3Line, ".mp3", "mp3", "mp3float", 1152};
+
+// The line with options added just before the target, as the export adds them.
+std::vector<std::string> WithOptions(std::vector<std::string> line, const std::vector<std::string>& options)
+{
+    line.insert(line.end() - 1, options.begin(), options.end());
+    return line;
+}
+
+// What ffprobe tells of a file: one "key=value" a line.
+std::string ProbeText(const std::string& path, const std::string& entries)
+{
+    return RunTool({"ffprobe", "-v", "error", "-show_entries", entries, "-of", "default=noprint_wrappers=1", path})
+        .standardOutput;
+}
+
+struct RingtoneCase {
+    const char* source;   // a pitch fixture, see RingtoneTest::SetUpTestSuite
+    OutputKind output;
+};
+
+std::ostream& operator<<(std::ostream& out, const RingtoneCase& c) { return out << c.source << " to " << c.output.name; }
+
+class RingtoneTest : public ::testing::TestWithParam<RingtoneCase> {
+protected:
+    static constexpr int kSeconds = 12;
+    static void SetUpTestSuite()
+    {
+        dir_ = new fixtures::ScratchDir;
+        ok_ = MakePitchFixture(dir_->file("mp3.mp3"), kSeconds, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "128k"}) &&
+              MakePitchFixture(dir_->file("wav.wav"), kSeconds, 48000, 2, {}) &&
+              MakePitchFixture(dir_->file("mono.wav"), kSeconds, 22050, 1, {}) &&
+              MakePitchFixture(dir_->file("flac.flac"), kSeconds, 96000, 2, {}) &&
+              MakePitchFixture(dir_->file("wma.wma"), kSeconds, 44100, 2, {"-c:a", "wmav2", "-b:a", "128k"});
+    }
+    static void TearDownTestSuite()
+    {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static fixtures::ScratchDir* dir_;
+    static bool ok_;
+};
+fixtures::ScratchDir* RingtoneTest::dir_ = nullptr;
+bool RingtoneTest::ok_ = false;
+
+// Container, encoder, rate, channels, length and where the cut starts, from each kind
+// of source; with fades and loudness on, the start and the length stay.
+TEST_P(RingtoneTest, WritesTheFormatFromTheExactStart)
+{
+    ASSERT_TRUE(ok_);
+    const RingtoneCase& c = GetParam();
+    const std::string source = dir_->file(c.source);
+    const AudioFile whole = ReadAudio(source);
+    const auto reference = FindPitchChange(whole.samples, whole.sampleRate, 6, PitchAt(5), PitchAt(6));
+    ASSERT_TRUE(reference);
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{}, std::vector<std::string>{"-fade", "500", "-loudness", "-14"}}) {
+        SCOPED_TRACE(options.size());
+        const std::string target = dir_->file(std::string("cut") + c.output.extension);
+        const ToolResult r = RunAv(WithOptions(c.output.line(source, "00:00:05", "00:00:03", target), options));
+        ASSERT_EQ(r.exitCode, 0) << r.standardError;
+        EXPECT_TRUE(r.standardError.empty());
+
+        const AudioFile cut = ReadAudio(target);
+        EXPECT_EQ(cut.format, c.output.format);
+        EXPECT_EQ(cut.codec, c.output.codec);
+        EXPECT_EQ(cut.channels, 2);
+        EXPECT_EQ(cut.sampleRate, 44100);
+        EXPECT_GE(double(cut.samples.size()), 3.0 * 44100);
+        EXPECT_LE(double(cut.samples.size()), 3.0 * 44100 + c.output.lengthTolerance);
+        const auto found = FindPitchChange(cut.samples, 44100, 1.0, PitchAt(5), PitchAt(6));
+        ASSERT_TRUE(found);
+        EXPECT_NEAR(*found, *reference - 5, 0.005);
+        const auto next = FindPitchChange(cut.samples, 44100, 2.0, PitchAt(6), PitchAt(7));
+        ASSERT_TRUE(next);
+        EXPECT_NEAR(*next, *reference - 4, 0.005);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, RingtoneTest,
+    ::testing::Values(RingtoneCase{"mp3.mp3", kM4r}, RingtoneCase{"wav.wav", kM4r}, RingtoneCase{"mono.wav", kM4r},
+                      RingtoneCase{"flac.flac", kM4r}, RingtoneCase{"wma.wma", kM4r}, RingtoneCase{"mp3.mp3", kOgg},
+                      RingtoneCase{"wav.wav", kOgg}, RingtoneCase{"mono.wav", kOgg}, RingtoneCase{"flac.flac", kOgg},
+                      RingtoneCase{"wma.wma", kOgg}),
+    [](const auto& info) {
+        std::string name = std::string(info.param.source) + "To" + info.param.output.name;
+        name.erase(std::remove(name.begin(), name.end(), '.'), name.end());
+        return name;
+    });
+
+// The phone's own tools take an MPEG-4 audio file of brand "M4A " with AAC-LC at 128 kbit/s
+// whose edit list skips the encoder's delay; the Ogg file carries no loop tag.
+TEST(RingtoneFile, M4rIsAnAppleAudioFileAndOggHasNoLoopTag)
+{
+    fixtures::ScratchDir dir;
+    const std::string source = dir.file("tone.wav");
+    ASSERT_TRUE(fixtures::MakeTone(source, 6, 48000, 1));
+    const std::string m4r = dir.file("ring.m4r"), ogg = dir.file("ring.ogg");
+    ASSERT_EQ(RunAv(M4rLine(source, "00:00:01", "00:00:04", m4r)).exitCode, 0);
+    ASSERT_EQ(RunAv(OggLine(source, "00:00:01", "00:00:04", ogg)).exitCode, 0);
+
+    const std::string m4rProbe = ProbeText(m4r, "format_tags=major_brand:stream=codec_name,profile,bit_rate");
+    EXPECT_NE(m4rProbe.find("TAG:major_brand=M4A \n"), std::string::npos) << m4rProbe;
+    EXPECT_NE(m4rProbe.find("profile=LC\n"), std::string::npos) << m4rProbe;
+    const auto bitRate = m4rProbe.find("bit_rate=");
+    ASSERT_NE(bitRate, std::string::npos);
+    EXPECT_NEAR(std::stod(m4rProbe.substr(bitRate + 9)), 128000, 16000);
+    // The edit list starts the media 1024 samples in, after the AAC encoder's delay.
+    const std::string bytes = ReadFile(m4r);
+    const auto elst = bytes.find("elst");
+    ASSERT_NE(elst, std::string::npos);
+    const auto* entry = reinterpret_cast<const std::uint8_t*>(bytes.data() + elst + 12);
+    const std::uint32_t mediaTime = std::uint32_t(entry[4]) << 24 | entry[5] << 16 | entry[6] << 8 | entry[7];
+    EXPECT_EQ(mediaTime, 1024u);
+
+    const std::string oggProbe = ProbeText(ogg, "format_tags:stream_tags:stream=codec_name,channels,sample_rate");
+    EXPECT_NE(oggProbe.find("codec_name=vorbis"), std::string::npos) << oggProbe;
+    std::string upper = oggProbe;
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char ch) { return char(std::toupper(ch)); });
+    EXPECT_EQ(upper.find("LOOP"), std::string::npos) << oggProbe;
+}
+
+// A source made of a cosine, so that an unfaded cut starts and ends on a loud sample.
+bool MakeCosineFixture(const std::string& target, double amplitude, int seconds)
+{
+    return fixtures::Ffmpeg({"-f", "lavfi", "-i",
+                             "aevalsrc=" + std::to_string(amplitude) + "*cos(2*PI*440*t):s=44100:d=" +
+                                 std::to_string(seconds),
+                             "-ac", "2", target});
+}
+
+double RmsOf(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t count)
+{
+    double sum = 0;
+    for (std::size_t i = from; i < from + count && i < samples.size(); ++i)
+        sum += double(samples[i]) * samples[i];
+    return std::sqrt(sum / double(count));
+}
+
+class FadeTest : public ::testing::TestWithParam<OutputKind> {};
+
+// -60 dBFS in 16-bit samples.
+constexpr double kSixtyDecibelsDown = 32768 * 0.001;
+
+TEST_P(FadeTest, BothEndsStartAndEndInSilenceAndTheMiddleKeepsItsLevel)
+{
+    fixtures::ScratchDir dir;
+    const std::string source = dir.file("cosine.wav");
+    ASSERT_TRUE(MakeCosineFixture(source, 0.5, 8));
+    const OutputKind& kind = GetParam();
+    const std::string plain = dir.file(std::string("plain") + kind.extension);
+    const std::string faded = dir.file(std::string("faded") + kind.extension);
+    ASSERT_EQ(RunAv(kind.line(source, "00:00:02", "00:00:04", plain)).exitCode, 0);
+    const ToolResult r = RunAv(WithOptions(kind.line(source, "00:00:02", "00:00:04", faded), {"-fade", "500"}));
+    ASSERT_EQ(r.exitCode, 0) << r.standardError;
+
+    const std::vector<std::int16_t> before = ReadAudio(plain).samples, after = ReadAudio(faded).samples;
+    const std::size_t length = 4 * 44100;   // the selection; an AAC file's padding lies after it
+    ASSERT_GE(after.size(), length);
+    ASSERT_GE(before.size(), length);
+    auto loudestOf = [](const std::vector<std::int16_t>& s, std::size_t from, std::size_t count) {
+        int loudest = 0;
+        for (std::size_t i = from; i < from + count; ++i)
+            loudest = std::max(loudest, std::abs(int(s[i])));
+        return loudest;
+    };
+    // Unfaded, the cut starts and ends loud: the test would see a missing fade.
+    EXPECT_GT(loudestOf(before, 0, 2), 1000);
+    EXPECT_GT(loudestOf(before, length - 2, 2), 1000);
+    EXPECT_LE(loudestOf(after, 0, 2), kSixtyDecibelsDown);
+    EXPECT_LE(loudestOf(after, length - 2, 2), kSixtyDecibelsDown);
+    // Half way through the fade in it is about half as loud; a second in, as loud as the source.
+    EXPECT_NEAR(RmsOf(after, 11025 - 441, 882) / RmsOf(before, 11025 - 441, 882), 0.5, 0.1);
+    EXPECT_NEAR(RmsOf(after, length - 11025 - 441, 882) / RmsOf(before, length - 11025 - 441, 882), 0.5, 0.1);
+    EXPECT_NEAR(RmsOf(after, 44100, 4410) / RmsOf(before, 44100, 4410), 1.0, 0.02);
+    EXPECT_NEAR(RmsOf(after, length - 44100 - 4410, 4410) / RmsOf(before, length - 44100 - 4410, 4410), 1.0, 0.02);
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, FadeTest, ::testing::Values(kM4r, kOgg, kMp3),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Integrated loudness and true peak as ffmpeg's own EBU R128 meter measures them.
+struct Loudness {
+    double integrated = 0;
+    double truePeak = 0;
+};
+
+std::optional<Loudness> MeasureLoudness(const std::string& path)
+{
+    const ToolResult r = RunTool({"ffmpeg", "-hide_banner", "-nostats", "-i", path, "-af", "ebur128=peak=true",
+                                  "-f", "null", "-"});
+    const std::string& text = r.standardError;
+    const auto summary = text.rfind("Summary:");
+    if (r.exitCode != 0 || summary == std::string::npos)
+        return std::nullopt;
+    const auto integrated = text.find("I:", summary);
+    const auto peak = text.find("Peak:", summary);
+    if (integrated == std::string::npos || peak == std::string::npos)
+        return std::nullopt;
+    return Loudness{std::stod(text.substr(integrated + 2)), std::stod(text.substr(peak + 5))};
+}
+
+struct LoudCase {
+    const char* name;
+    const char* filter;    // the source: lavfi audio of 10 s, stereo
+    bool peakBound;        // the true peak keeps it from reaching -14 LUFS
+};
+
+std::ostream& operator<<(std::ostream& out, const LoudCase& c) { return out << c.name; }
+
+class LoudnessTest : public ::testing::TestWithParam<std::tuple<LoudCase, OutputKind>> {};
+
+TEST_P(LoudnessTest, ReachesMinus14LufsWithTruePeakAtMostMinus1)
+{
+    const auto& [loud, kind] = GetParam();
+    fixtures::ScratchDir dir;
+    const std::string source = dir.file("source.wav");
+    ASSERT_TRUE(fixtures::Ffmpeg({"-f", "lavfi", "-i", loud.filter, "-ac", "2", "-ar", "44100", source}));
+    const std::string plain = dir.file(std::string("plain") + kind.extension);
+    const std::string target = dir.file(std::string("loud") + kind.extension);
+    ASSERT_EQ(RunAv(kind.line(source, "00:00:01", "00:00:08", plain)).exitCode, 0);
+    const ToolResult r = RunAv(WithOptions(kind.line(source, "00:00:01", "00:00:08", target), {"-loudness", "-14"}));
+    ASSERT_EQ(r.exitCode, 0) << r.standardError;
+
+    const auto before = MeasureLoudness(plain);
+    const auto after = MeasureLoudness(target);
+    ASSERT_TRUE(before && after);
+    EXPECT_GT(std::abs(before->integrated + 14), 3) << "the source is already at the target";
+    EXPECT_LE(after->truePeak, -1.0);
+    if (loud.peakBound) {
+        EXPECT_LT(after->integrated, -14.5);
+        EXPECT_GT(after->truePeak, -3.0) << "raised until the peak stops it";
+    } else {
+        EXPECT_NEAR(after->integrated, -14, 0.5);
+    }
+    EXPECT_NEAR(double(ReadAudio(target).samples.size()), 8.0 * 44100, kind.lengthTolerance + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, LoudnessTest,
+    ::testing::Combine(
+        ::testing::Values(LoudCase{"Quiet", "aevalsrc=0.02*sin(2*PI*440*t):s=44100:d=10", false},
+                          LoudCase{"Loud", "aevalsrc=0.9*sin(2*PI*440*t)*(0.6+0.4*sin(2*PI*3*t)):s=44100:d=10", false},
+                          LoudCase{"Peaky", "aevalsrc=0.01*sin(2*PI*440*t)+0.9*lt(mod(t\\,1)\\,0.002)*sin(2*PI*1000*t):s=44100:d=10", true}),
+        ::testing::Values(kM4r, kOgg, kMp3)),
+    [](const auto& info) { return std::string(std::get<0>(info.param).name) + std::get<1>(info.param).name; });
+
 // --- failures --------------------------------------------------------------------------
 
 class FailureTest : public ::testing::Test {
@@ -468,6 +748,31 @@ TEST_F(FailureTest, ExistingTargetIsReplacedOnSuccessAndKeptOnFailure)
     ASSERT_EQ(stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);   // the replaced file's permissions stay
     EXPECT_FALSE(HasTemporaryFiles(dir_.path()));
+}
+
+// M4R and Ogg ringtones fail as the others do, with fades and loudness on too: the
+// earlier file stays whole, no temporary file is left, and a success replaces it.
+TEST_F(FailureTest, RingtonesKeepTheEarlierFileOnFailure)
+{
+    for (const OutputKind& kind : {kM4r, kOgg}) {
+        SCOPED_TRACE(kind.name);
+        const std::string target = dir_.file(std::string("ring") + kind.extension);
+        fixtures::WriteFile(target, "an older ringtone");
+        const std::vector<std::string> options = {"-fade", "500", "-loudness", "-14"};
+        ExpectOneLine(RunAv(WithOptions(kind.line(source_, "00:00:04", "00:00:01", target), options)),
+                      "The selection is empty: the start lies beyond the end of the source");
+        EXPECT_EQ(ReadFile(target), "an older ringtone");
+        const ToolResult missing = RunAv(WithOptions(kind.line(dir_.file("missing.wav"), "00:00:00", "00:00:01", target), options));
+        EXPECT_NE(missing.exitCode, 0);
+        EXPECT_NE(missing.standardError.find("missing.wav"), std::string::npos) << missing.standardError;
+        EXPECT_EQ(ReadFile(target), "an older ringtone");
+        EXPECT_FALSE(HasTemporaryFiles(dir_.path()));
+
+        const ToolResult r = RunAv(WithOptions(kind.line(source_, "00:00:00", "00:00:02", target), options));
+        ASSERT_EQ(r.exitCode, 0) << r.standardError;
+        EXPECT_EQ(ReadAudio(target).codec, kind.codec);
+        EXPECT_FALSE(HasTemporaryFiles(dir_.path()));
+    }
 }
 
 TEST_F(FailureTest, OddPathsAreTakenAsTheyStand)

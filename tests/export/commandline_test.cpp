@@ -51,6 +51,48 @@ TEST(CommandLine, FilledTemplatesAsTextAndArguments)
     }
 }
 
+// The ringtones for phones of today, and the options that come before the target: the
+// described two lines stay as they are without options.
+TEST(CommandLine, RingtoneTemplatesAndOptionsBeforeTheTarget)
+{
+    struct Case {
+        std::string target;
+        ExportOptions options;
+        std::string text;
+    };
+    const std::string head = "av -i /m/s.mp3 -ss 00:00:20 -t 00:00:10 ";
+    const Case cases[] = {
+        {"/t/r.m4r", {}, head + "-f ipod -acodec aac -ab 128 -ac 2 -ar 44100 \"/t/r.m4r\""},
+        {"/t/r.OGG", {}, head + "-f ogg -acodec libvorbis -ab 128 -ac 2 -ar 44100 \"/t/r.OGG\""},
+        {"/t/r.mp3", {true, false}, head + "-acodec mp3 -ab 64 -ac 2 -fade 500 \"/t/r.mp3\""},
+        {"/t/r.amr", {false, true}, head + "-f amr -acodec amr_nb -ab 32 -ac 1 -ar 8000 -loudness -14 \"/t/r.amr\""},
+        {"/t/a b.m4r", {true, true},
+         head + "-f ipod -acodec aac -ab 128 -ac 2 -ar 44100 -fade 500 -loudness -14 \"/t/a b.m4r\""},
+        {"/t/r.mp3", {false, false}, head + "-acodec mp3 -ab 64 -ac 2 \"/t/r.mp3\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const char* commandTemplate = CommandTemplateFor(c.target);
+        ASSERT_NE(commandTemplate, nullptr);
+        const ToolCommandLine line = FillCommandTemplate(commandTemplate, "/m/s.mp3", "00:00:20", "00:00:10", c.target,
+                                                         c.options);
+        EXPECT_EQ(line.text, c.text);
+        // The arguments are the text's words, with the target (blanks and all) last.
+        std::vector<std::string> words;
+        const std::string untargeted = c.text.substr(0, c.text.find('"'));
+        for (std::size_t pos = 0; pos < untargeted.size();) {
+            const std::size_t end = untargeted.find(' ', pos);
+            words.push_back(untargeted.substr(pos, end - pos));
+            pos = end + 1;
+        }
+        words.push_back(c.target);
+        EXPECT_EQ(line.arguments, words);
+    }
+    EXPECT_EQ(CommandTemplateFor("/a/r.M4R"), kM4rCommandTemplate);
+    EXPECT_EQ(CommandTemplateFor("/a/r.Ogg"), kOggCommandTemplate);
+    EXPECT_EQ(CommandTemplateFor("/a/r.m4a"), nullptr);
+}
+
 TEST(CommandLine, TemplateChosenByExtensionInAnyCase)
 {
     for (const char* mp3 : {"/a/ring.mp3", "/a/ring.MP3", "/a/ring.mP3", "/A.AMR/ring.Mp3"})
