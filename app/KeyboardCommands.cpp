@@ -66,7 +66,7 @@ void TMainForm::CreateShortcuts()
     // The tooltips set here stand beside the hints: the hint keeps its own text.
     const std::pair<TMouseEffectImage*, const char*> keyed[] = {
         {btnPlay, "Space"},   {MouseEffectImage1, "Space"}, {btnMarkStart, "B"},
-        {btnMarkEnd, "E"},    {btnPlaySelected, "P"},
+        {btnMarkEnd, "E"},    {btnPlaySelected, "P"},           {btnSuggest, "S"},
     };
     for (const auto& [button, key] : keyed)
         button->setToolTip(WithKey(button->Hint(), key));
@@ -126,9 +126,9 @@ void TMainForm::MakeButtonsReachable()
         button->setAccessibleName(name);
     // Tab goes through the file buttons, then the transport rows from the top, then the
     // caption buttons.
-    TMouseEffectImage* const order[] = {btnOpen,      btnSave, btnMoveLeft, btnPlaySelected,   btnMoveRight,
-                                        btnMarkStart, btnPlay, btnMarkEnd,  MouseEffectImage1, btnMinimize,
-                                        btnClose};
+    TMouseEffectImage* const order[] = {btnOpen,      btnSave, btnMoveLeft, btnPlaySelected, btnMoveRight,
+                                        btnMarkStart, btnPlay, btnMarkEnd,  btnSuggest,      MouseEffectImage1,
+                                        btnMinimize,  btnClose};
     for (TMouseEffectImage* b : order) {
         if (b->accessibleName().isEmpty())
             b->setAccessibleName(b->Hint());

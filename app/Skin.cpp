@@ -77,7 +77,7 @@ void TMainForm::LoadSkin()
     ScrollBoxWave->viewport()->setAutoFillBackground(true);
 
     for (TMouseEffectImage* button : {btnOpen, btnSave, btnMarkStart, btnMarkEnd, btnPlaySelected, btnMoveLeft,
-                                      btnMoveRight, MouseEffectImage1, btnClose})
+                                      btnMoveRight, MouseEffectImage1, btnSuggest, btnClose})
         LoadButton(button, button->objectName() + "_over.jpg", button->objectName() + "_down.bmp");
     // Play is pressed in its hover picture; minimise has a bitmap hover picture and a
     // JPEG pressed picture.

@@ -1,9 +1,9 @@
 // Suggesting a ringtone: once a file is open, its hook is found on a thread of its own
-// (audio/HookAnalysis.h). "Suggest a ringtone" (key S, or the strip's context menu) puts
-// the begin and end markers on the best part for a ringtone of the chosen length (20, 30
-// or 40 s, kept in the user's settings) and scrolls it into view; each further press
-// offers the next candidate. Pressed while the analysis still runs, the suggestion is
-// applied as soon as it arrives.
+// (audio/HookAnalysis.h). "Suggest a ringtone" (key S, the strip's context menu, or the
+// sparkle button of the transport panel) puts the begin and end markers on the best part
+// for a ringtone of the chosen length (20, 30 or 40 s, kept in the user's settings) and
+// scrolls it into view; each further press offers the next candidate. Pressed while the
+// analysis still runs, the suggestion is applied as soon as it arrives.
 #include <QAction>
 #include <QActionGroup>
 #include <QCoreApplication>
@@ -18,6 +18,7 @@
 #include "app/UserSettings.h"
 #include "app/mainunit.h"
 #include "audio/HookAnalysis.h"
+#include "platform/ErrorHandler.h"
 #include "strip/TimeText.h"
 #include "strip/WaveRender.h"
 
@@ -68,6 +69,9 @@ void TMainForm::CreateSuggestCommand()
     auto* key = new QShortcut(QKeySequence(Qt::Key_S), this);
     key->setObjectName("keySuggest");
     connect(key, &QShortcut::activated, this, &TMainForm::SuggestClick);
+    // The picture button runs under the default error handler, as the other transport
+    // buttons do.
+    connect(btnSuggest, &TImage::Click, this, [this] { RunHandler([&] { SuggestClick(); }); });
 
     auto* lengths = new QMenu("Ringtone length", this);
     lengths->setObjectName("menuRingtoneLength");

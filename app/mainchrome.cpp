@@ -65,7 +65,7 @@ void TMainForm::ConnectChrome()
     onMove(imgBack, &TImage::MouseMove, &TMainForm::imgBackMouseMove);
     onMove(imgAd, &TImage::MouseMove, &TMainForm::imgAdMouseMove);
     for (TMouseEffectImage* button :
-         {btnPlay, btnMarkStart, btnMarkEnd, btnPlaySelected, btnMoveLeft, btnMoveRight, MouseEffectImage1})
+         {btnPlay, btnMarkStart, btnMarkEnd, btnPlaySelected, btnMoveLeft, btnMoveRight, MouseEffectImage1, btnSuggest})
         onMove(button, &TImage::MouseMove, &TMainForm::TransportButtonMouseMove);
     onMove(lblAbout, &TLabel::MouseMove, &TMainForm::lblAboutMouseMove);
     connect(lblAbout, &TLabel::MouseLeave, this, [this] { RunHandler([&] { lblAboutMouseLeave(lblAbout); }); });

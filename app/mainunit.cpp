@@ -110,6 +110,7 @@ void TMainForm::CreateControls()
     btnClose = MakeButton("btnClose", {572, 8, 14, 14}, QString());
     sb_status = MakeLabel("sb_status", {1, 400, 90, 13}, QString(30, ' '), true);
     MouseEffectImage1 = MakeButton("MouseEffectImage1", {458, 144, 35, 35}, "Pause");
+    btnSuggest = MakeButton("btnSuggest", {414, 144, 36, 35}, "Suggest a ringtone");
     lbl_status = MakeLabel("lbl_status", {395, 186, 25, 13}, "Play", true);
     lblAbout = MakeLabel("lblAbout", {60, 367, 28, 13}, "About", true);
     lblCurrentPos = MakeLabel("lblCurrentPos", {393, 324, 175, 13}, "Current Pos: ");

@@ -135,6 +135,7 @@ public:
 
     // Suggesting a ringtone from the song's hook (SuggestCommand.cpp).
     QAction* actSuggest = nullptr;
+    TMouseEffectImage* btnSuggest = nullptr;   // its picture button in the transport panel
     void CreateSuggestCommand();
     void SuggestClick();
     void StartHookAnalysis(const QString& path);

@@ -206,6 +206,23 @@ const RoundButton kTransport[] = {
     {"btnMoveLeft", {408, 51, 40, 40}},      {"btnMoveRight", {503, 51, 42, 42}},
     {"MouseEffectImage1", {458, 144, 35, 35}},
 };
+// Round buttons whose socket is not in the background: their pictures draw it themselves,
+// inside their own rectangle, so that the background and the buttons above keep their
+// pictures as they are.
+const RoundButton kSocketedTransport[] = {
+    {"btnSuggest", {414, 144, 36, 35}},
+};
+
+// The dark socket a round button sits in, its rim lit from below.
+void Socket(QPainter& p, const QPointF& centre, qreal radius)
+{
+    QRadialGradient socket(centre + QPointF(0, 1), radius);
+    socket.setColorAt(0.8, QColor(0x0a, 0x0f, 0x16));
+    socket.setColorAt(1, QColor(0x1c, 0x26, 0x35));
+    p.setPen(QPen(QColor(255, 255, 255, 30), 1));
+    p.setBrush(socket);
+    p.drawEllipse(centre + QPointF(0, 0.5), radius, radius);
+}
 
 void WhitePanel(QPainter& p, const QRect& r, const QString& heading)
 {
@@ -287,13 +304,7 @@ QImage Background(qreal scale)
     DarkPanel(p, kTransportPanel, 8);
     for (const RoundButton& b : kTransport) {
         const QRectF r = QRectF(b.rect);
-        const qreal radius = std::min(r.width(), r.height()) / 2 + 1.5;
-        QRadialGradient socket(r.center() + QPointF(0, 1), radius);
-        socket.setColorAt(0.8, QColor(0x0a, 0x0f, 0x16));
-        socket.setColorAt(1, QColor(0x1c, 0x26, 0x35));
-        p.setPen(QPen(QColor(255, 255, 255, 30), 1));
-        p.setBrush(socket);
-        p.drawEllipse(r.center() + QPointF(0, 0.5), radius, radius);
+        Socket(p, r.center(), std::min(r.width(), r.height()) / 2 + 1.5);
     }
     // Grooves joining the buttons into one cluster.
     p.setPen(QPen(QColor(0x12, 0x19, 0x24), 3, Qt::SolidLine, Qt::RoundCap));
@@ -482,13 +493,37 @@ const GlyphFn kMoveRightGlyph = [](QPainter& p, qreal r) {
     p.drawRect(QRectF(-r * 0.12, -w / 2, r * 0.32, w));
 };
 
-QImage RoundButtonPicture(const QImage& back, const QRect& rect, const GlyphFn& glyph, State state)
+// A sparkle, the mark of the suggestion: a large four-pointed star with a small one
+// above it to the right.
+void Sparkle(QPainter& p, const QPointF& centre, qreal reach)
+{
+    const qreal bend = reach * 0.1;   // how far the sides curve in towards the middle
+    QPainterPath star;
+    star.moveTo(centre + QPointF(0, -reach));
+    star.quadTo(centre + QPointF(bend, -bend), centre + QPointF(reach, 0));
+    star.quadTo(centre + QPointF(bend, bend), centre + QPointF(0, reach));
+    star.quadTo(centre + QPointF(-bend, bend), centre + QPointF(-reach, 0));
+    star.quadTo(centre + QPointF(-bend, -bend), centre + QPointF(0, -reach));
+    star.closeSubpath();
+    p.drawPath(star);
+}
+const GlyphFn kSuggestGlyph = [](QPainter& p, qreal r) {
+    Sparkle(p, QPointF(-r * 0.14, r * 0.12), r * 0.6);
+    Sparkle(p, QPointF(r * 0.4, -r * 0.4), r * 0.28);
+};
+
+// `ownSocket`: the background has no socket under the button, so the picture draws one
+// as large as its rectangle allows.
+QImage RoundButtonPicture(const QImage& back, const QRect& rect, const GlyphFn& glyph, State state,
+                          bool ownSocket = false)
 {
     QImage image = Piece(back, rect);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const QPointF c(rect.width() / 2.0, rect.height() / 2.0);
     const qreal r = std::min(rect.width(), rect.height()) / 2.0 - 1.0;
+    if (ownSocket)
+        Socket(p, c - QPointF(0, 0.5), r + 0.5);
 
     // Disc: brushed metal, lit from above; pressed turns the light around.
     QLinearGradient metal(0, c.y() - r, 0, c.y() + r);
@@ -764,18 +799,25 @@ int main(int argc, char** argv)
         } transport[] = {
             {"btnPlay", kPlayGlyph},           {"btnMarkStart", kMarkStartGlyph}, {"btnMarkEnd", kMarkEndGlyph},
             {"btnPlaySelected", kPlaySelectedGlyph}, {"btnMoveLeft", kMoveLeftGlyph}, {"btnMoveRight", kMoveRightGlyph},
-            {"MouseEffectImage1", kPauseGlyph},
+            {"MouseEffectImage1", kPauseGlyph}, {"btnSuggest", kSuggestGlyph},
         };
         for (const auto& t : transport) {
             QRect rect;
+            bool ownSocket = false;
             for (const RoundButton& b : kTransport)
                 if (qstrcmp(b.name, t.name) == 0)
                     rect = b.rect;
+            for (const RoundButton& b : kSocketedTransport)
+                if (qstrcmp(b.name, t.name) == 0) {
+                    rect = b.rect;
+                    ownSocket = true;
+                }
             const QString name = t.name;
-            Save(RoundButtonPicture(back, rect, t.glyph, State::Normal), out, name + suffix, Kind::Jpeg);
-            Save(RoundButtonPicture(back, rect, t.glyph, State::Hover), out, name + "_over" + suffix, Kind::Jpeg);
+            auto picture = [&](State state) { return RoundButtonPicture(back, rect, t.glyph, state, ownSocket); };
+            Save(picture(State::Normal), out, name + suffix, Kind::Jpeg);
+            Save(picture(State::Hover), out, name + "_over" + suffix, Kind::Jpeg);
             if (name != "btnPlay")
-                Save(RoundButtonPicture(back, rect, t.glyph, State::Pressed), out, name + "_down" + suffix, Kind::Bmp);
+                Save(picture(State::Pressed), out, name + "_down" + suffix, Kind::Bmp);
         }
 
         const QRect openRect(26, 254, 108, 32), saveRect(26, 303, 108, 32);

@@ -70,7 +70,7 @@ TEST_F(HiDpiWindowTest, EverySkinPictureHasItsDoubleDrawing)
                                                           {"imgAd", form.imgAd->Picture()}};
     for (TMouseEffectImage* button : {form.btnOpen, form.btnSave, form.btnPlay, form.btnMarkStart, form.btnMarkEnd,
                                       form.btnPlaySelected, form.btnMoveLeft, form.btnMoveRight,
-                                      form.MouseEffectImage1, form.btnMinimize, form.btnClose}) {
+                                      form.MouseEffectImage1, form.btnSuggest, form.btnMinimize, form.btnClose}) {
         pictures.emplace_back(button->objectName(), button->OriginPicture());
         pictures.emplace_back(button->objectName() + "_over", button->OverPicture());
         pictures.emplace_back(button->objectName() + "_down", button->DownPicture());

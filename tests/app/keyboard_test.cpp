@@ -132,6 +132,7 @@ TEST_F(KeyboardTest, TooltipsNameTheKeysAndTheHintEchoIsUnchanged)
         {w.form->btnMarkStart, "Mark start", "Mark start (B)"},
         {w.form->btnMarkEnd, "Mark end", "Mark end (E)"},
         {w.form->btnPlaySelected, "Play the selected segment", "Play the selected segment (P)"},
+        {w.form->btnSuggest, "Suggest a ringtone", "Suggest a ringtone (S)"},
         {w.form->btnOpen, "", "Open (Ctrl+O)"},
         {w.form->btnSave, "", "Save (Ctrl+S)"},
     };
@@ -147,9 +148,9 @@ TEST_F(KeyboardTest, TooltipsNameTheKeysAndTheHintEchoIsUnchanged)
 TEST_F(KeyboardTest, TabReachesEveryPictureButtonInOrder)
 {
     EXPECT_EQ(Focused(), w.form.get());
-    const QStringList expected = {"btnOpen",      "btnSave", "btnMoveLeft", "btnPlaySelected",   "btnMoveRight",
-                                  "btnMarkStart", "btnPlay", "btnMarkEnd",  "MouseEffectImage1", "btnMinimize",
-                                  "btnClose",     "btnOpen"};
+    const QStringList expected = {"btnOpen",      "btnSave",     "btnMoveLeft", "btnPlaySelected", "btnMoveRight",
+                                  "btnMarkStart", "btnPlay",     "btnMarkEnd",  "btnSuggest",      "MouseEffectImage1",
+                                  "btnMinimize",  "btnClose",    "btnOpen"};
     QStringList reached;
     for (int i = 0; i < expected.size(); ++i) {
         QTest::keyClick(Focused(), Qt::Key_Tab);
@@ -194,6 +195,7 @@ TEST_F(KeyboardTest, ScreenReadersSeeNamedButtonsTheyCanPress)
         {w.form->btnMarkStart, "Mark start", "Mark start (B)"},
         {w.form->btnMarkEnd, "Mark end", "Mark end (E)"},
         {w.form->btnPlaySelected, "Play the selected segment", "Play the selected segment (P)"},
+        {w.form->btnSuggest, "Suggest a ringtone", "Suggest a ringtone (S)"},
         {w.form->btnMoveLeft, "Extend left", "Extend left"},
         {w.form->btnMoveRight, "Extend right", "Extend right"},
         {w.form->btnMinimize, "Minimise", "Minimise"},

@@ -98,6 +98,7 @@ const Placement kLayout[] = {
     {"btnClose", {572, 8, 14, 14}, false},
     {"sb_status", {1, 400, 90, 13}, true},
     {"MouseEffectImage1", {458, 144, 35, 35}, false},
+    {"btnSuggest", {414, 144, 36, 35}, false},
     {"lbl_status", {395, 186, 25, 13}, true},
     {"lblAbout", {60, 367, 28, 13}, true},
     {"lblCurrentPos", {393, 324, 175, 13}, false},
@@ -223,6 +224,7 @@ TEST_F(SkinTest, TooltipsShowTheHintsWithTheirKeys)
         {"btnMoveLeft", "Extend left", "Extend left"},
         {"btnMoveRight", "Extend right", "Extend right"},
         {"MouseEffectImage1", "Pause", "Pause (Space)"},
+        {"btnSuggest", "Suggest a ringtone", "Suggest a ringtone (S)"},
         {"btnMinimize", "", ""},
         {"btnClose", "", ""},
     };
@@ -256,6 +258,7 @@ const ButtonPictures kButtons[] = {
     {"btnMoveLeft", {40, 40}, PictureFormat::Jpeg, PictureFormat::Bitmap},
     {"btnMoveRight", {42, 42}, PictureFormat::Jpeg, PictureFormat::Bitmap},
     {"MouseEffectImage1", {35, 35}, PictureFormat::Jpeg, PictureFormat::Bitmap},
+    {"btnSuggest", {36, 35}, PictureFormat::Jpeg, PictureFormat::Bitmap},
     {"btnMinimize", {14, 14}, PictureFormat::Bitmap, PictureFormat::Jpeg},
     {"btnClose", {14, 14}, PictureFormat::Jpeg, PictureFormat::Bitmap},
 };
@@ -313,10 +316,10 @@ TEST(SkinPictures, BitmapsAreUncompressedWith32BitsPerPixel)
         EXPECT_EQ(data.size(), 54 + width * std::abs(height) * 4);
         ++(path.endsWith("@2x.bmp") ? doubleBitmaps : bitmaps);
     }
-    // The pressed pictures of Open, Save, six transport buttons and close, and the
+    // The pressed pictures of Open, Save, seven transport buttons and close, and the
     // hover picture of minimise; each also drawn at 2x.
-    EXPECT_EQ(bitmaps, 10);
-    EXPECT_EQ(doubleBitmaps, 10);
+    EXPECT_EQ(bitmaps, 11);
+    EXPECT_EQ(doubleBitmaps, 11);
 }
 
 // ---- chrome -----------------------------------------------------------------------------
@@ -328,12 +331,14 @@ TEST_F(SkinTest, HintEchoOfTheTransportButtons)
         {form.btnMoveLeft, "Extend left"},   {form.btnPlaySelected, "Play the selected segment"},
         {form.btnMoveRight, "Extend right"}, {form.btnMarkStart, "Mark start"},
         {form.btnMarkEnd, "Mark end"},       {form.MouseEffectImage1, "Pause"},
-        {form.btnPlay, "Play"},
+        {form.btnPlay, "Play"},              {form.btnSuggest, "Suggest a ringtone"},
     };
     for (const auto& [button, hint] : transport) {
         MoveOver(button);
         EXPECT_EQ(form.lbl_status->text(), hint);
         EXPECT_EQ(form.lbl_status->width(), QFontMetrics(form.lbl_status->font()).horizontalAdvance(hint));
+        // Every hint fits the status display of the transport panel (391 to 582).
+        EXPECT_LE(form.lbl_status->geometry().right(), 582) << hint;
     }
     // The label keeps the last hint: the background and the other buttons echo nothing.
     MoveOver(form.btnMoveLeft);
@@ -343,6 +348,49 @@ TEST_F(SkinTest, HintEchoOfTheTransportButtons)
         Leave(other);
         EXPECT_EQ(form.lbl_status->text(), "Extend left") << other->objectName().toStdString();
     }
+}
+
+// ---- the suggest button -------------------------------------------------------------------
+
+TEST_F(SkinTest, SuggestButtonRunsTheSuggestionLikeKeyS)
+{
+    // No file is open: the suggestion tells so in the status bar.
+    ClickOn(form.btnSuggest);
+    EXPECT_EQ(form.sb_status->text(), "Open a song first: the ringtone is suggested from it.");
+    // A press without its release is no click.
+    form.sb_status->SetCaption(QString());
+    Mouse(form.btnSuggest, QEvent::MouseButtonPress, {3, 3}, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(form.sb_status->text(), "");
+    EXPECT_EQ(form.btnSuggest->Picture().Image(), form.btnSuggest->DownPicture().Image());
+    Mouse(form.btnSuggest, QEvent::MouseButtonRelease, {3, 3}, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(form.sb_status->text(), "Open a song first: the ringtone is suggested from it.");
+}
+
+// The suggest button is drawn like its neighbours: the same round base over the piece of
+// the background it covers, with a mark of its own.
+TEST_F(SkinTest, SuggestButtonIsARoundTransportButtonWithItsOwnMark)
+{
+    const QImage back = form.imgBack->Picture().Image();
+    const QRect place = form.btnSuggest->geometry();
+    const auto near = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) <= 12 && std::abs(qGreen(a) - qGreen(b)) <= 12 &&
+               std::abs(qBlue(a) - qBlue(b)) <= 12;
+    };
+    for (const TPicture* picture :
+         {&form.btnSuggest->OriginPicture(), &form.btnSuggest->OverPicture(), &form.btnSuggest->DownPicture()}) {
+        const QImage image = picture->Image();
+        // Corners: the background shows through (JPEG keeps colours within a few steps).
+        for (QPoint corner : {QPoint(0, 0), QPoint(image.width() - 1, 0), QPoint(0, image.height() - 1),
+                              QPoint(image.width() - 1, image.height() - 1)})
+            EXPECT_TRUE(near(image.pixel(corner), back.pixel(place.topLeft() + corner))) << corner.x() << "," << corner.y();
+    }
+    // Mark start has the same size: the same disc round the middle, another mark in it.
+    const QImage suggest = form.btnSuggest->OriginPicture().Image();
+    const QImage markStart = form.btnMarkStart->OriginPicture().Image();
+    ASSERT_EQ(suggest.size(), markStart.size());
+    const QPoint discEdge(suggest.width() / 2, 4);   // on the metal, inside the rim
+    EXPECT_TRUE(near(suggest.pixel(discEdge), markStart.pixel(discEdge)));
+    EXPECT_NE(suggest, markStart);
 }
 
 TEST_F(SkinTest, AboutLinkUnderlinesWhilePointedAt)
