@@ -1,24 +1,10 @@
 #include "audio/HookAnalysis.h"
 
 #include <atomic>
-#include <cerrno>
 #include <exception>
 #include <mutex>
 #include <optional>
-#include <sys/eventfd.h>
-#include <unistd.h>
 #include <vector>
-
-namespace {
-
-void Wake(int fd)
-{
-    const std::uint64_t one = 1;
-    while (write(fd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
-}
-
-}  // namespace
 
 // What the thread and the main thread share: the cancel flag, and under the mutex the
 // outcome and the finder once the thread has ended.
@@ -31,16 +17,14 @@ struct HookAnalysis::Shared {
 
 HookAnalysis::HookAnalysis(const std::string& path, QObject* parent)
     : QObject(parent), path_(path), shared_(std::make_shared<Shared>()),
-      wakeUp_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+      wakeUp_([this] { TakeResult(); })
 {
     if (!wakeUp_.valid()) {
         finished_ = true;
         outcome_ = Outcome::Failed;
         return;
     }
-    notifier_ = std::make_unique<QSocketNotifier>(wakeUp_.get(), QSocketNotifier::Read);
-    connect(notifier_.get(), &QSocketNotifier::activated, this, &HookAnalysis::TakeResult);
-    thread_ = std::thread([shared = shared_, path, fd = wakeUp_.get()] {
+    thread_ = std::thread([shared = shared_, path, wakeUp = wakeUp_.handle()] {
         Outcome outcome = Outcome::Failed;
         std::unique_ptr<const HookFinder> finder;
         try {
@@ -63,7 +47,7 @@ HookAnalysis::HookAnalysis(const std::string& path, QObject* parent)
             shared->outcome = outcome;
             shared->finder = std::move(finder);
         }
-        Wake(fd);
+        MainLoopWakeUp::Signal(wakeUp);
     });
 }
 
@@ -86,14 +70,11 @@ void HookAnalysis::Stop()
     shared_->cancel->store(true);
     if (thread_.joinable())
         thread_.join();
-    notifier_.reset();
+    wakeUp_.Stop();
 }
 
 void HookAnalysis::TakeResult()
 {
-    std::uint64_t count = 0;
-    while (read(wakeUp_.get(), &count, sizeof count) < 0 && errno == EINTR) {
-    }
     std::optional<Outcome> outcome;
     std::unique_ptr<const HookFinder> finder;
     {
@@ -106,7 +87,7 @@ void HookAnalysis::TakeResult()
     finished_ = true;
     outcome_ = *outcome;
     finder_ = std::move(finder);
-    notifier_->setEnabled(false);
+    wakeUp_.Stop();
     if (thread_.joinable())
         thread_.join();
     emit AnalysisEnded(outcome_);

@@ -10,14 +10,13 @@
 // Destroying the object, or Cancel, breaks the analysis off at once and waits for its
 // thread, which ends within a packet or a few hundred spectra; nothing is delivered after.
 #include <QObject>
-#include <QSocketNotifier>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "audio/HookFinder.h"
 #include "audio/SongDecoder.h"
-#include "base/UniqueFd.h"
+#include "platform/MainLoopWakeUp.h"
 
 class HookAnalysis : public QObject {
     Q_OBJECT
@@ -52,8 +51,7 @@ private:
 
     std::string path_;
     std::shared_ptr<Shared> shared_;
-    base::UniqueFd wakeUp_;
-    std::unique_ptr<QSocketNotifier> notifier_;
+    MainLoopWakeUp wakeUp_;
     std::thread thread_;
     bool finished_ = false;
     Outcome outcome_ = Outcome::Complete;

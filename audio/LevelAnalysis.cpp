@@ -1,25 +1,15 @@
 #include "audio/LevelAnalysis.h"
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <exception>
 #include <mutex>
 #include <optional>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace {
 
 // How often the thread hands its levels over.
 constexpr auto kBatchInterval = std::chrono::milliseconds(100);
-
-void Wake(int fd)
-{
-    const std::uint64_t one = 1;
-    while (write(fd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
-}
 
 }  // namespace
 
@@ -33,16 +23,14 @@ struct LevelAnalysis::Shared {
 };
 
 LevelAnalysis::LevelAnalysis(const std::string& path, int columnsPerSecond, QObject* parent)
-    : QObject(parent), shared_(std::make_shared<Shared>()), wakeUp_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    : QObject(parent), shared_(std::make_shared<Shared>()), wakeUp_([this] { TakeBatch(); })
 {
     if (!wakeUp_.valid()) {
         finished_ = true;
         outcome_ = ColumnLevels::Outcome::Failed;
         return;
     }
-    notifier_ = std::make_unique<QSocketNotifier>(wakeUp_.get(), QSocketNotifier::Read);
-    connect(notifier_.get(), &QSocketNotifier::activated, this, &LevelAnalysis::TakeBatch);
-    thread_ = std::thread([shared = shared_, path, columnsPerSecond, fd = wakeUp_.get()] {
+    thread_ = std::thread([shared = shared_, path, columnsPerSecond, wakeUp = wakeUp_.handle()] {
         std::vector<ColumnLevels::Level> found;
         auto lastHandOver = std::chrono::steady_clock::now();
         auto handOver = [&] {
@@ -51,7 +39,7 @@ LevelAnalysis::LevelAnalysis(const std::string& path, int columnsPerSecond, QObj
                 shared->batch.insert(shared->batch.end(), found.begin(), found.end());
             }
             found.clear();
-            Wake(fd);
+            MainLoopWakeUp::Signal(wakeUp);
             lastHandOver = std::chrono::steady_clock::now();
         };
         ColumnLevels levels(path, columnsPerSecond, shared->cancel);
@@ -71,7 +59,7 @@ LevelAnalysis::LevelAnalysis(const std::string& path, int columnsPerSecond, QObj
             shared->batch.insert(shared->batch.end(), found.begin(), found.end());
             shared->outcome = outcome;
         }
-        Wake(fd);
+        MainLoopWakeUp::Signal(wakeUp);
     });
 }
 
@@ -94,14 +82,11 @@ void LevelAnalysis::Stop()
     shared_->cancel->store(true);
     if (thread_.joinable())
         thread_.join();
-    notifier_.reset();
+    wakeUp_.Stop();
 }
 
 void LevelAnalysis::TakeBatch()
 {
-    std::uint64_t count = 0;
-    while (read(wakeUp_.get(), &count, sizeof count) < 0 && errno == EINTR) {
-    }
     std::vector<ColumnLevels::Level> levels;
     std::optional<ColumnLevels::Outcome> outcome;
     {
@@ -114,7 +99,7 @@ void LevelAnalysis::TakeBatch()
     if (outcome && !finished_) {
         finished_ = true;
         outcome_ = *outcome;
-        notifier_->setEnabled(false);
+        wakeUp_.Stop();
         if (thread_.joinable())
             thread_.join();
         emit AnalysisEnded(outcome_);

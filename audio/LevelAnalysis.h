@@ -10,7 +10,6 @@
 // Destroying the object, or Cancel, breaks the analysis off at once and waits for its
 // thread, which ends within a packet; no batch is delivered after that.
 #include <QObject>
-#include <QSocketNotifier>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,7 +17,7 @@
 #include <vector>
 
 #include "audio/ColumnLevels.h"
-#include "base/UniqueFd.h"
+#include "platform/MainLoopWakeUp.h"
 
 class LevelAnalysis : public QObject {
     Q_OBJECT
@@ -50,8 +49,7 @@ private:
     void Stop();
 
     std::shared_ptr<Shared> shared_;
-    base::UniqueFd wakeUp_;
-    std::unique_ptr<QSocketNotifier> notifier_;
+    MainLoopWakeUp wakeUp_;
     std::thread thread_;
     bool finished_ = false;
     ColumnLevels::Outcome outcome_ = ColumnLevels::Outcome::Complete;

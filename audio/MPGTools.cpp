@@ -481,16 +481,7 @@ void TMPEGAudio::ResetData()
     track_ = 0;
     duration_ = 0;
     length_ = 0;
-    version_ = 0;
-    layer_ = 0;
-    sampleRate_ = 0;
-    bitRate_ = 0;
-    mode_ = 0;
-    copyright_ = false;
-    original_ = false;
-    errorProt_ = false;
-    padding_ = false;
-    frameLength_ = 0;
+    ClearHeaderFields();
     fileName_.clear();
 }
 

@@ -1,16 +1,13 @@
 #include "platform/MainThread.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QThread>
 #include <atomic>
-#include <cerrno>
 #include <condition_variable>
-#include <cstdint>
 #include <deque>
 #include <mutex>
-#include <sys/eventfd.h>
-#include <unistd.h>
+
+#include "platform/MainLoopWakeUp.h"
 
 namespace {
 
@@ -20,11 +17,7 @@ namespace {
 // inside modal dialogs.
 class MainThreadCalls {
 public:
-    MainThreadCalls() : wakeUp_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
-    {
-        notifier_ = new QSocketNotifier(wakeUp_, QSocketNotifier::Read);
-        QObject::connect(notifier_, &QSocketNotifier::activated, notifier_, [this] { RunWaitingCalls(); });
-    }
+    MainThreadCalls() : wakeUp_([this] { RunWaitingCalls(); }) {}
 
     void Run(const std::function<void()>& function)
     {
@@ -33,9 +26,7 @@ public:
             std::lock_guard<std::mutex> lock(mutex_);
             waiting_.push_back(&call);
         }
-        const std::uint64_t one = 1;
-        while (write(wakeUp_, &one, sizeof one) < 0 && errno == EINTR) {
-        }
+        MainLoopWakeUp::Signal(wakeUp_.handle());
         std::unique_lock<std::mutex> lock(mutex_);
         finished_.wait(lock, [&call] { return call.done; });
     }
@@ -48,9 +39,6 @@ private:
 
     void RunWaitingCalls()
     {
-        std::uint64_t count = 0;
-        while (read(wakeUp_, &count, sizeof count) < 0 && errno == EINTR) {
-        }
         for (;;) {
             Call* call = nullptr;
             {
@@ -69,8 +57,7 @@ private:
         }
     }
 
-    int wakeUp_;
-    QSocketNotifier* notifier_;
+    MainLoopWakeUp wakeUp_;
     std::mutex mutex_;
     std::condition_variable finished_;
     std::deque<Call*> waiting_;
