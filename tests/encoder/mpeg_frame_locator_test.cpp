@@ -362,4 +362,116 @@ INSTANTIATE_TEST_SUITE_P(
                       LocatorCase{"vbr_truncated", Expect::Damaged}),
     [](const ::testing::TestParamInfo<LocatorCase>& info) { return std::string(info.param.name); });
 
+// --- what locating a frame in a long file reads ----------------------------------
+
+// A 60-minute constant-rate file (MPEG 2, 22050 Hz, to keep its making short) and a
+// 20-minute variable-rate one (one minute of noise, copied twenty times by ffmpeg, which
+// writes the Xing frame of the whole), made once.
+class LongFileTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = new fixtures::ScratchDir;
+        ok_ = fixtures::Ffmpeg({"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=22050:duration=3600", "-ac", "1",
+                                "-c:a", "libmp3lame", "-b:a", "64k", "-compression_level", "9", dir_->file("hour.mp3")}) &&
+              MakeNoise(dir_->file("minute.mp3"), 60, 44100, 2, {"-c:a", "libmp3lame", "-q:a", "4"}) &&
+              fixtures::Ffmpeg({"-stream_loop", "19", "-i", dir_->file("minute.mp3"), "-c", "copy",
+                                dir_->file("twenty_minutes.mp3")});
+    }
+    static void TearDownTestSuite()
+    {
+        delete dir_;
+        dir_ = nullptr;
+    }
+
+    struct Located {
+        MpegFrameSearch search;
+        av::MpegLocateReport report;
+        MpegFrameSearch walked;
+        std::int64_t walkBytes = 0;  // what the walk from the start read
+    };
+    static Located Locate(const std::string& path, std::int64_t first, std::int64_t k)
+    {
+        Located l;
+        l.search = av::LocateMpegFrame(path, first, k, &l.report);
+        av::MpegFileReader reader(path, 256 * 1024);
+        l.walked = av::FindMpegFrame(reader, first, k);
+        l.walkBytes = reader.bytesRead();
+        return l;
+    }
+    static std::int64_t FirstFrame(const std::string& path)
+    {
+        const std::vector<std::int64_t> frames = PacketPositions(path);
+        return frames.empty() ? -1 : frames[0];
+    }
+
+    static fixtures::ScratchDir* dir_;
+    static bool ok_;
+};
+
+fixtures::ScratchDir* LongFileTest::dir_ = nullptr;
+bool LongFileTest::ok_ = false;
+
+TEST_F(LongFileTest, ConstantRateFramesCostAFewKilobytes)
+{
+    ASSERT_TRUE(ok_);
+    const std::string path = dir_->file("hour.mp3");
+    const std::int64_t first = FirstFrame(path);
+    const auto tag = av::ReadLameTag(path, first);
+    ASSERT_TRUE(tag);
+    ASSERT_TRUE(tag->constantRate);
+    const std::int64_t frames = tag->frames;
+    const std::int64_t late = std::int64_t(55) * 60 * 22050 / 576;  // 00:55:00
+    for (std::int64_t k : {frames / 2, late, frames - 1}) {
+        SCOPED_TRACE("frame " + std::to_string(k));
+        const Located l = Locate(path, first, k);
+        ASSERT_EQ(l.walked.result, MpegFrameSearch::Found);
+        EXPECT_EQ(l.search.result, MpegFrameSearch::Found);
+        EXPECT_EQ(l.search.position, l.walked.position);
+        EXPECT_EQ(l.report.method, MpegLocateMethod::ConstantRate);
+        EXPECT_LE(l.report.bytesRead, 16 * 1024);
+        EXPECT_GE(l.walkBytes, (l.walked.position - first) * 9 / 10);  // the walk reads nearly all before it
+    }
+    const Located past = Locate(path, first, frames);
+    EXPECT_EQ(past.walked.result, MpegFrameSearch::PastTheEnd);
+    EXPECT_EQ(past.search.result, MpegFrameSearch::PastTheEnd);
+    EXPECT_LE(past.report.bytesRead, 16 * 1024);
+
+    // Early frames are walked to, reading little more than the file up to them.
+    const Located early = Locate(path, first, 20 * 22050 / 576);  // 00:00:20
+    EXPECT_EQ(early.report.method, MpegLocateMethod::Walk);
+    EXPECT_EQ(early.search.position, early.walked.position);
+    EXPECT_LE(early.report.bytesRead, 512 * 1024);
+}
+
+TEST_F(LongFileTest, VariableRateFramesCostAboutTheRestOfTheFile)
+{
+    ASSERT_TRUE(ok_);
+    const std::string path = dir_->file("twenty_minutes.mp3");
+    const std::int64_t first = FirstFrame(path);
+    const auto tag = av::ReadLameTag(path, first);
+    ASSERT_TRUE(tag);
+    ASSERT_FALSE(tag->constantRate);
+    const std::int64_t size = std::int64_t(fixtures::ReadFile(path).size());
+    const std::int64_t frames = tag->frames;
+    ASSERT_EQ(frames, std::int64_t(20 * PacketPositions(dir_->file("minute.mp3")).size()));
+    for (std::int64_t k : {frames / 2 + 10, std::int64_t(18) * 60 * 44100 / 1152, frames - 30, frames - 1}) {
+        SCOPED_TRACE("frame " + std::to_string(k));
+        const Located l = Locate(path, first, k);
+        ASSERT_EQ(l.walked.result, MpegFrameSearch::Found);
+        EXPECT_EQ(l.search.result, MpegFrameSearch::Found);
+        EXPECT_EQ(l.search.position, l.walked.position);
+        EXPECT_EQ(l.report.method, MpegLocateMethod::FromTheEnd);
+        // The rest of the file from the frame on, plus what the table of contents leaves
+        // open (a hundredth of the frames and a 256th of the bytes) and a read's length.
+        const std::int64_t rest = size - l.walked.position;
+        EXPECT_LE(l.report.bytesRead, rest + size / 100 + size / 256 + 128 * 1024);
+        EXPECT_GE(l.walkBytes, (l.walked.position - first) * 9 / 10);  // the walk reads nearly all before it
+    }
+    const Located past = Locate(path, first, frames + 5);
+    EXPECT_EQ(past.walked.result, MpegFrameSearch::PastTheEnd);
+    EXPECT_EQ(past.search.result, MpegFrameSearch::PastTheEnd);
+    EXPECT_LE(past.report.bytesRead, size / 100 + size / 256 + 128 * 1024);
+}
+
 }  // namespace
