@@ -360,15 +360,18 @@ MpegFrameSearch Locate(MpegFileReader& file, std::int64_t firstFrame, std::int64
     method = MpegLocateMethod::None;
     if (!file.isOpen() || firstFrame < 0 || k < 0)
         return {};
-    auto layout = StudyLayout(file, firstFrame);
-    if (!layout)
-        return {};
-    const LameTag& tag = layout->tag;
     auto walk = [&] {
         method = MpegLocateMethod::Walk;
         file.SetChunkBytes(kWalkChunkBytes);
         return FindMpegFrame(file, firstFrame, k);
     };
+    // A frame within the walk's budget even at the longest frames: no layout needed.
+    if (k <= options.walkBytes / kLongestFrameBytes)
+        return walk();
+    auto layout = StudyLayout(file, firstFrame);
+    if (!layout)
+        return {};
+    const LameTag& tag = layout->tag;
     // Where the frame lies, about: frames early in the file cost little to walk to.
     const std::int64_t before = (layout->audioEnd - layout->first) / tag.frames * std::min(k, tag.frames);
     if (before <= options.walkBytes)
