@@ -281,17 +281,19 @@ public:
                 return {};  // as far back as the start: that is the walk's work
             if (!CountFrom(start))
                 return {};
-            if (target >= knownFirst_) {
+            if (!known_.empty() && target >= knownFirst_) {
                 if (k >= frames)
                     return PastTheEnd();
                 return Found(known_[std::size_t(target - knownFirst_)]);
             }
             // Landed after the frame: start again earlier by the frames missing (and the
             // untrusted ones), at the bytes per frame of what has been walked, and more.
-            const std::int64_t missing = knownFirst_ - target + kUntrustedFrames + 8;
-            const std::int64_t knownBytes = layout_.audioEnd - known_.front();
-            const std::int64_t knownFrames = frames - knownFirst_;
-            start = known_.front() - missing * knownBytes / knownFrames * 5 / 4 - kSyncSearchBytes;
+            const std::int64_t anchor = known_.empty() ? layout_.audioEnd : known_.front();
+            const std::int64_t anchorIndex = known_.empty() ? frames : knownFirst_;
+            const double bytesPerFrame = known_.empty() ? double(layout_.audioEnd - layout_.first) / double(frames)
+                                                        : double(layout_.audioEnd - anchor) / double(frames - anchorIndex);
+            const double missing = double(anchorIndex - target + kUntrustedFrames + 8);
+            start = std::min(start, anchor) - std::int64_t(missing * bytesPerFrame * 1.25) - kSyncSearchBytes;
         }
         return {};
     }
@@ -300,14 +302,16 @@ private:
     // A place before frame target: the table of contents gives where each percent of the
     // frames begins, rounded down to 256ths of the byte count; without it the bytes are
     // taken as spread evenly. Then back by one 256th, the untrusted frames and a few more.
+    // (In floating point: a damaged Xing frame may give counts whose products overflow.)
     std::int64_t Estimate(std::int64_t target) const
     {
         const LameTag& tag = layout_.tag;
-        const std::int64_t percent = std::min<std::int64_t>(99, target * 100 / tag.frames);
-        const std::int64_t average = tag.bytes / tag.frames;
-        std::int64_t at = tag.hasToc ? tag.position + tag.bytes * tag.toc[std::size_t(percent)] / 256
-                                     : tag.position + tag.bytes * target / tag.frames - tag.bytes / 100;
-        return at - tag.bytes / 256 - (kUntrustedFrames + 8) * average - kSyncSearchBytes;
+        const double share = double(target) / double(tag.frames);
+        const double bytes = double(tag.bytes);
+        const std::size_t percent = std::min<std::size_t>(99, std::size_t(share * 100));
+        const double at = tag.hasToc ? bytes * tag.toc[percent] / 256 : bytes * share - bytes / 100;
+        const double back = bytes / 256 + double(kUntrustedFrames + 8) * bytes / double(tag.frames);
+        return tag.position + std::int64_t(std::max(0.0, at - back)) - kSyncSearchBytes;
     }
 
     // Syncs at or after start and walks to the first known frame (or the end of the
@@ -351,7 +355,7 @@ private:
     MpegFileReader& file_;
     const Layout& layout_;
     std::vector<std::int64_t> known_;  // positions of frames knownFirst_, knownFirst_ + 1, ...
-    std::int64_t knownFirst_ = 0;
+    std::int64_t knownFirst_ = -1;
 };
 
 MpegFrameSearch Locate(MpegFileReader& file, std::int64_t firstFrame, std::int64_t k, MpegLocateMethod& method,

@@ -201,6 +201,18 @@ void MpegFrameLocatorTest::SetUpTestSuite()
     derive("cbr_ffmpeg", "cbr_ape_id3v1", [](std::string b) { return b + ApeTag(true) + Id3v1Tag(); });
     derive("vbr_lame", "vbr_ape_no_header", [](std::string b) { return b + ApeTag(false); });
     derive("vbr_ffmpeg", "vbr_lyrics3_id3v1", [](std::string b) { return b + Lyrics3v2Tag() + Id3v1Tag(); });
+    // A table of contents that points too late (the locator lands after the frame and
+    // starts again earlier) or everywhere at the middle: it is only ever an estimate.
+    auto withToc = [](std::uint8_t entry) {
+        return [entry](std::string b) {
+            const std::size_t xing = b.find("Xing");
+            if (xing != std::string::npos && xing + 16 + 100 < b.size())
+                b.replace(xing + 16, 100, 100, char(entry));  // after the flags, frame and byte counts
+            return b;
+        };
+    };
+    derive("vbr_ffmpeg", "vbr_toc_too_late", withToc(255));
+    derive("vbr_lame", "vbr_toc_at_the_middle", withToc(128));
 
     std::map<std::string, std::int64_t> overwritten;
     for (const char* base : {"cbr_ffmpeg", "vbr_ffmpeg"}) {
@@ -350,6 +362,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LocatorCase{"cbr_ape_id3v1", Expect::ConstantRate},
                       LocatorCase{"vbr_ape_no_header", Expect::Damaged},
                       LocatorCase{"vbr_lyrics3_id3v1", Expect::FromTheEnd},
+                      LocatorCase{"vbr_toc_too_late", Expect::FromTheEnd},
+                      LocatorCase{"vbr_toc_at_the_middle", Expect::FromTheEnd},
                       LocatorCase{"cbr_joined", Expect::Damaged},
                       LocatorCase{"cbr_inserted_near_start", Expect::Damaged},
                       LocatorCase{"cbr_inserted_near_end", Expect::Damaged},
