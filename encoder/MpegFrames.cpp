@@ -16,6 +16,8 @@ constexpr int kVersionNumbers[4] = {25, 0, 20, 10};
 
 // The walk reads the file in large sequential pieces (see MpegFileReader).
 constexpr std::size_t kWalkChunkBytes = 256 * 1024;
+// The tags before the audio are read by their headers: small reads.
+constexpr std::size_t kTagChunkBytes = 4096;
 
 }  // namespace
 
@@ -94,7 +96,7 @@ std::optional<LameTag> ParseLameTag(const std::uint8_t* p, std::int64_t frameByt
 
 std::optional<LameTag> ReadLameTag(const std::string& path, std::int64_t firstAudioFrame)
 {
-    MpegFileReader file(path, kWalkChunkBytes);
+    MpegFileReader file(path, kTagChunkBytes);
     return ReadLameTag(file, firstAudioFrame);
 }
 
