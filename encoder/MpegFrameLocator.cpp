@@ -207,7 +207,9 @@ MpegFrameSearch PastTheEnd()
 // the frame count alone would miss). Bytes shifted in front of frame k but not at the end
 // are seen at e(k): no frame starts there. So the locator takes the one place within
 // e(k) ± 2 where a chain of frames of the stream's bit rate starts, and only when it lies
-// less than a byte from e(k).
+// less than a byte from e(k). What it cannot see are changes that keep every length it
+// checks: bytes written over in place before frame k, or bytes put in before frame k and
+// as many taken out between it and the end (see MpegLocateOptions::walkBytes).
 class ConstantRate {
 public:
     ConstantRate(MpegFileReader& file, const Layout& layout)
