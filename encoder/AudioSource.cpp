@@ -1,5 +1,6 @@
 #include "encoder/AudioSource.h"
 
+#include "encoder/MpegFrameLocator.h"
 #include "encoder/MpegFrames.h"
 #include "encoder/ToolError.h"
 
@@ -167,7 +168,12 @@ AudioSource::Start AudioSource::PositionMp3(std::int64_t sample)
         return Start::Unknown;
 
     const std::int64_t frame = (sample + delay) / header->samples;
-    const MpegFrameSearch search = FindMpegFrame(file_->descriptorPath(), packet->pos, frame);
+    // The locator jumps to the frame where the file's layout proves where it lies;
+    // where it cannot be sure, every header up to the frame is stepped over.
+    MpegLocateReport located;
+    MpegFrameSearch search = LocateMpegFrame(file_->descriptorPath(), packet->pos, frame, &located);
+    if (search.result == MpegFrameSearch::Unknown && located.method != MpegLocateMethod::Walk)
+        search = FindMpegFrame(file_->descriptorPath(), packet->pos, frame);
     if (search.result != MpegFrameSearch::Found)
         return search.result == MpegFrameSearch::PastTheEnd ? Start::PastTheEnd : Start::Unknown;
     if (av_seek_frame(input_->get(), -1, search.position, AVSEEK_FLAG_BYTE) < 0)

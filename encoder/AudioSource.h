@@ -7,8 +7,10 @@
 // already removed). To make a late cut cost no more than an early one, the source is
 // first positioned shortly before the selection and only the rest is decoded:
 //  - MP3: the frame that holds a point half a second before the start is found by
-//    stepping over the frame headers, and the stream is read on from its byte
-//    position; each frame's place on the timeline is its exact frame number.
+//    its exact frame number (encoder/MpegFrameLocator.h: from the file's layout where
+//    it proves the frame's place, else by stepping over the frame headers), and the
+//    stream is read on from its byte position; each frame's place on the timeline is
+//    its frame number.
 //  - Other formats: the demuxer seeks by time, and the first decoded block's
 //    timestamp places it; later blocks follow it sample by sample.
 // Whenever positioning cannot be trusted (junk in an MP3 stream, a seek that lands

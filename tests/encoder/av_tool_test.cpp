@@ -3,6 +3,7 @@
 // cut starts (to the sample, with a fixture whose pitch changes every second), and
 // how failures are told and what they leave behind.
 #include "encoder/FfmpegPtr.h"
+#include "encoder/MpegFrameLocator.h"
 #include "encoder/MpegFrames.h"
 #include "encoder/OutputChoice.h"
 
@@ -426,6 +427,72 @@ TEST_F(PitchTest, NegativeStartAndEndOfSource)
         EXPECT_NEAR(double(output.size()), (sourceSeconds - 14) * rate, 2);
     }
 }
+
+// --- cuts late in longer MP3 files: the frame is found by a jump --------------------
+
+// Three-minute pitch fixtures at 256 kbit/s, long enough that the frame locator jumps to a
+// late cut instead of walking to it: one of constant rate (an Info frame) and one of
+// variable rate (a Xing frame; LAME with 256 kbit/s as its least rate).
+class LongSourceCutTest : public ::testing::TestWithParam<const char*> {
+protected:
+    static constexpr int kSeconds = 180;
+    static void SetUpTestSuite()
+    {
+        dir_ = new fixtures::ScratchDir;
+        ok_ = MakePitchFixture(dir_->file("cbr.mp3"), kSeconds, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "256k"}) &&
+              MakePitchFixture(dir_->file("pitch.wav"), kSeconds, 44100, 2, {}) &&
+              RunTool({"lame", "--quiet", "-V", "0", "-b", "256", dir_->file("pitch.wav"), dir_->file("vbr.mp3")})
+                      .exitCode == 0;
+    }
+    static void TearDownTestSuite()
+    {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static fixtures::ScratchDir* dir_;
+    static bool ok_;
+};
+fixtures::ScratchDir* LongSourceCutTest::dir_ = nullptr;
+bool LongSourceCutTest::ok_ = false;
+
+TEST_P(LongSourceCutTest, LateCutStartsOnTheSampleAndEndsWithTheSource)
+{
+    ASSERT_TRUE(ok_);
+    const std::string source = dir_->file(GetParam());
+    const std::string target = dir_->file("cut.mp3");
+
+    // The frame half a second before 00:02:50 is found by a jump, not by the walk.
+    const auto probe = RunTool({"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "packet=pos",
+                                "-read_intervals", "%+#1", "-of", "csv=p=0", source});
+    ASSERT_EQ(probe.exitCode, 0);
+    const std::int64_t first = std::stoll(probe.standardOutput);
+    av::MpegLocateReport report;
+    const auto search = av::LocateMpegFrame(source, first, std::int64_t(169.5 * 44100) / 1152, &report);
+    EXPECT_EQ(search.result, av::MpegFrameSearch::Found);
+    EXPECT_TRUE(report.method == av::MpegLocateMethod::ConstantRate ||
+                report.method == av::MpegLocateMethod::FromTheEnd);
+
+    ToolResult r = RunAv(Mp3Line(source, "00:02:50", "00:00:03", target));
+    ASSERT_EQ(r.exitCode, 0) << r.standardError;
+    const AudioFile whole = ReadAudio(source);
+    std::vector<std::int16_t> output = ReadAudio(target).samples;
+    const int second = 171;
+    const auto reference = FindPitchChange(whole.samples, whole.sampleRate, second, PitchAt(second - 1), PitchAt(second));
+    const auto found = FindPitchChange(output, 44100, 1.0, PitchAt(second - 1), PitchAt(second));
+    ASSERT_TRUE(reference && found);
+    EXPECT_NEAR(*found, *reference - 170, 0.005);
+
+    // Two seconds before the end, for ten: as long as decoding the whole source leaves.
+    r = RunAv(Mp3Line(source, "00:02:58", "00:00:10", target));
+    ASSERT_EQ(r.exitCode, 0) << r.standardError;
+    output = ReadAudio(target).samples;
+    EXPECT_NEAR(double(output.size()), double(whole.samples.size()) - 178.0 * 44100, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Jumps, LongSourceCutTest, ::testing::Values("cbr.mp3", "vbr.mp3"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param).substr(0, 3);
+                         });
 
 // --- ringtones for phones of today: M4R and Ogg, fades and loudness --------------------
 
