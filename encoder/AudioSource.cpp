@@ -64,6 +64,12 @@ AudioSource::AudioSource(const std::string& path) : path_(path)
     Open();
 }
 
+AudioSource::AudioSource(std::unique_ptr<media::SourceFile> file, const std::string& path)
+    : path_(path), file_(std::move(file))
+{
+    Open();
+}
+
 std::int64_t AudioSource::lengthSamples() const
 {
     const std::int64_t duration = input_->get()->duration;

@@ -19,6 +19,9 @@ public:
 
     // Takes count samples of block from offset.
     void Add(const AVFrame& block, int offset, int count);
+    // Takes frames samples already at the meter's rate and channel count, interleaved
+    // and within full scale (the native path's blocks, see RateConverter.h).
+    void Add(const float* interleaved, int frames);
 
     // After the last block: the integrated loudness in LUFS (-infinity for silence) and
     // the highest true peak of any channel in dBTP (-infinity for silence).
