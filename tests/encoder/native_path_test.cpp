@@ -74,11 +74,15 @@ TracedRun RunAvTraced(const std::vector<std::string>& args, const std::string& f
 
 // A file decoded by ffmpeg from its beginning (the LAME tag's delay and padding applied),
 // as interleaved float samples in its own channels.
-std::vector<float> DecodeFloat(const std::string& path)
+// With rate > 0, resampled to that rate by FFmpeg's resampler.
+std::vector<float> DecodeFloat(const std::string& path, int rate = 0)
 {
     const std::string raw = path + ".f32";
     std::vector<float> samples;
-    if (!fixtures::Ffmpeg({"-i", path, "-f", "f32le", "-c:a", "pcm_f32le", raw}))
+    std::vector<std::string> args = {"-i", path, "-f", "f32le", "-c:a", "pcm_f32le", raw};
+    if (rate > 0)
+        args.insert(args.end() - 1, {"-ar", std::to_string(rate)});
+    if (!fixtures::Ffmpeg(args))
         return samples;
     const std::string bytes = ReadFile(raw);
     fs::remove(raw);
@@ -147,7 +151,7 @@ NativeFixtures& Fixtures()
 
 // --- which files take the common path ------------------------------------------------------
 
-enum class Line { Mp3, Amr, M4r };
+enum class Line { Mp3, Amr, M4r, LoudMp3 };
 
 struct PathCase {
     const char* name;
@@ -168,9 +172,11 @@ TEST_P(PathChoiceTest, CommonPathCallsNoFfmpegFunctionAndTheRestStillWorks)
     const PathCase& c = GetParam();
     const std::string source = f.dir.file(c.source);
     const std::string target = f.dir.file(std::string("path-") + c.name + (c.line == Line::Amr ? ".amr" : c.line == Line::M4r ? ".m4r" : ".mp3"));
-    const std::vector<std::string> args = c.line == Line::Amr   ? avrun::AmrLine(source, c.start, "00:00:02", target)
-                                          : c.line == Line::Mp3 ? avrun::Mp3Line(source, c.start, "00:00:02", target)
-                                                                : M4rLine(source, target);
+    std::vector<std::string> args = c.line == Line::Amr ? avrun::AmrLine(source, c.start, "00:00:02", target)
+                                    : c.line == Line::M4r ? M4rLine(source, target)
+                                                          : avrun::Mp3Line(source, c.start, "00:00:02", target);
+    if (c.line == Line::LoudMp3)   // fades and loudness, measured in a first pass
+        args.insert(args.end() - 1, {"-fade", "500", "-loudness", "-14"});
     const TracedRun run = RunAvTraced(args, f.dir.path());
     ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError;
     EXPECT_EQ(run.result.standardError, "");
@@ -197,6 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"WavToMp3", "pcm.wav", "00:00:05", Line::Mp3, true},
                       PathCase{"FloatWavToAmr", "float.wav", "00:00:05", Line::Amr, true},
                       PathCase{"FlacToMp3", "lossless.flac", "00:00:10", Line::Mp3, true},
+                      PathCase{"FadedAndLoudMp3ToMp3", "vbr.mp3", "00:00:08", Line::LoudMp3, true},
                       PathCase{"JunkBeforeTheCutIsLeftToFfmpeg", "junk.mp3", "00:00:11", Line::Mp3, false},
                       PathCase{"LayerIIIsLeftToFfmpeg", "layer2.mp2", "00:00:03", Line::Mp3, false},
                       PathCase{"WmaIsLeftToFfmpeg", "wma.wma", "00:00:03", Line::Amr, false},
@@ -293,6 +300,7 @@ struct Mp3Case {
     const char* name;
     const char* source;
     int channels;
+    int rate;   // 0: the source's
 };
 
 std::ostream& operator<<(std::ostream& out, const Mp3Case& c) { return out << c.name; }
@@ -311,6 +319,8 @@ TEST_P(LameOutputTest, InfoFrameGivesTheExactLengthAndTheCutStartsOnTheSample)
     const std::string target = f.dir.file(std::string("lame-") + c.name + ".mp3");
     std::vector<std::string> line = avrun::Mp3Line(source, "00:00:05", "00:00:03", target);
     line[line.size() - 2] = std::to_string(c.channels);   // -ac
+    if (c.rate > 0)
+        line.insert(line.end() - 1, {"-ar", std::to_string(c.rate)});
     const TracedRun run = RunAvTraced(line, f.dir.path());
     ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError;
     EXPECT_FALSE(run.calledFfmpeg);
@@ -338,10 +348,10 @@ TEST_P(LameOutputTest, InfoFrameGivesTheExactLengthAndTheCutStartsOnTheSample)
     EXPECT_EQ(pos, bytes.size());
     EXPECT_EQ(tag->frames, frames);
 
-    // Both mixed to mono: the cut against the source from 5 s on (the sources here have
-    // the output's rate).
+    // Both mixed to mono: the cut against the source (resampled by FFmpeg where the
+    // output's rate differs) from 5 s on.
     const std::vector<float> cut = DecodeFloat(target);
-    const std::vector<float> whole = DecodeFloat(source);
+    const std::vector<float> whole = DecodeFloat(source, c.rate);
     const int rate = first->sampleRate;
     ASSERT_EQ(cut.size(), std::size_t(3 * rate * c.channels));
     auto mono = [](const std::vector<float>& s, int channels, std::size_t frame) {
@@ -366,8 +376,11 @@ TEST_P(LameOutputTest, InfoFrameGivesTheExactLengthAndTheCutStartsOnTheSample)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, LameOutputTest,
-                         ::testing::Values(Mp3Case{"StereoFromWav", "pcm.wav", 2}, Mp3Case{"MonoFromFlac", "lossless.flac", 1},
-                                           Mp3Case{"StereoFromMp3", "cbr.mp3", 2}),
+                         ::testing::Values(Mp3Case{"StereoFromWav", "pcm.wav", 2, 0},
+                                           Mp3Case{"MonoFromFlac", "lossless.flac", 1, 0},
+                                           Mp3Case{"StereoFromMp3", "cbr.mp3", 2, 0},
+                                           Mp3Case{"ResampledFrom48000To32000", "vbr.mp3", 2, 32000},
+                                           Mp3Case{"MonoSpreadOverTwoChannelsAt22050", "mono22.mp3", 2, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // --- the AMR frame count --------------------------------------------------------------------
