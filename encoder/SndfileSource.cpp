@@ -80,8 +80,11 @@ bool Accepted(const SF_INFO& info)
     default:
         break;
     }
+    // A file that tells no length (a FLAC stream written without it, an empty WAV file)
+    // is left to FFmpeg, which reads on until the data ends.
     return (wav || flac) && codingKnown && (info.channels == 1 || info.channels == 2) &&
-           info.samplerate >= kLowestRate && info.samplerate <= kHighestRate && info.frames >= 0;
+           info.samplerate >= kLowestRate && info.samplerate <= kHighestRate && info.frames > 0 &&
+           info.frames < SF_COUNT_MAX;
 }
 
 }  // namespace
@@ -121,8 +124,6 @@ SndfileSource::~SndfileSource()
 
 std::int64_t SndfileSource::ReadSelection(const Selection& selection, const Sink& sink)
 {
-    if (frames_ == 0)
-        return 0;
     metAudio_ = true;
     if (selection.begin >= frames_)
         return 0;

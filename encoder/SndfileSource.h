@@ -4,8 +4,8 @@
 // the selection's first sample and hands over float samples.
 //
 // Only what FFmpeg would read the same way is taken: a WAV or FLAC file of one or two
-// channels of integer or float PCM at a sample rate from 1000 to 384000 Hz. Everything
-// else (other containers, A-law, ADPCM, more channels, absurd rates, files that libsndfile
+// channels of integer or float PCM at a sample rate from 1000 to 384000 Hz that tells
+// its length. Everything else (other containers, A-law, ADPCM, more channels, absurd rates, files that libsndfile
 // refuses) is left to the FFmpeg source.
 #include "encoder/SampleSource.h"
 #include "media/SourceInput.h"
