@@ -15,9 +15,10 @@ public:
     virtual void Finish() = 0;
 };
 
+class TargetFile;
+
 // Writes all of data at the target's current position, or throws the target's write
 // failure (a full disk, a file too large) as a ToolError.
-class TargetFile;
 void WriteToTarget(TargetFile& target, const void* data, std::size_t bytes);
 
 }  // namespace av

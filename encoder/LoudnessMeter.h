@@ -48,6 +48,11 @@ private:
     bool drained_ = false;
 };
 
+// The highest true peak that a selection made loud may reach, and what is kept below it
+// before encoding: lossy coding adds up to about a decibel to the peaks of sharp attacks.
+constexpr double kTruePeakCeilingDb = -1.0;
+constexpr double kCodingHeadroomDb = 1.0;
+
 // The gain in dB that brings a selection of this loudness to target, lowered where
 // needed so that its true peak stays at or below ceiling (both in dB). No gain for a
 // silent selection.

@@ -19,11 +19,6 @@ namespace av {
 
 namespace {
 
-// As in main.cpp: the true-peak ceiling of a selection made loud, and the headroom kept
-// below it for what lossy coding adds.
-constexpr double kTruePeakCeilingDb = -1.0;
-constexpr double kCodingHeadroomDb = 1.0;
-
 // Reads the selection through a rate converter into sink (at the output's rate and
 // channel count); NaN and samples beyond full scale are mended before conversion.
 std::int64_t ReadConverted(SampleSource& source, const Selection& selection, const OutputSettings& settings,

@@ -56,11 +56,6 @@ void DetachStandardInput()
     }
 }
 
-// The highest true peak that a selection made loud may reach, and what is kept below it
-// before encoding: lossy coding adds up to about a decibel to the peaks of sharp attacks.
-constexpr double kTruePeakCeilingDb = -1.0;
-constexpr double kCodingHeadroomDb = 1.0;
-
 // The message as one printable line: a path may hold line breaks or control bytes.
 void Report(const std::string& message)
 {
@@ -100,7 +95,7 @@ int RunWithFfmpeg(const av::Request& request, std::unique_ptr<media::SourceFile>
             progress.Advance(count);
         });
         const double gainDb = av::LoudnessGainDb(meter.IntegratedLoudness(), meter.TruePeakDb(),
-                                                 *request.loudnessLufs, kTruePeakCeilingDb - kCodingHeadroomDb);
+                                                 *request.loudnessLufs, av::kTruePeakCeilingDb - av::kCodingHeadroomDb);
         gain = std::pow(10.0, gainDb / 20);
         source.Rewind();
     }
