@@ -8,8 +8,8 @@ namespace av {
 
 namespace {
 
-// Frame headers after the first audio frame that must follow one another before a
-// stream counts as plain MP3 (fewer when the stream ends before).
+// Audio frames that must follow one another before a stream counts as plain MP3. A
+// shorter stream is left to FFmpeg, whose probing may see it otherwise.
 constexpr int kChainFrames = 8;
 // The MP3 decoder's filter bank delay, which FFmpeg adds to the LAME tag's encoder delay.
 constexpr std::int64_t kDecoderDelay = 529;
@@ -114,11 +114,6 @@ std::optional<Mp3Layout> RecognisePlainMp3(FileWindow& window)
     // The audio frames that follow must make one stream.
     std::int64_t pos = layout.firstAudioFrame;
     for (int n = 0; n < kChainFrames; ++n) {
-        if (StreamEndsAt(window, pos)) {
-            if (n == 0)
-                return std::nullopt;   // no audio frame at all
-            break;
-        }
         const auto header = HeaderAt(window, pos);
         if (!header || !SameStream(layout, header->word()))
             return std::nullopt;
