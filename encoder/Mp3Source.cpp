@@ -81,14 +81,20 @@ bool Mp3Source::Prepare(const Selection& selection)
 
     // Every frame up to the one that holds the selection's last sample must be there,
     // whole and of the same stream; the stream may end before (file end or closing tag).
+    // A selection that reaches the LAME tag's padding needs the stream to end where the
+    // tag says: FFmpeg would play frames beyond it, which this source leaves out.
     const std::int64_t end = std::min(selection.end, layout_.endSample);
-    const std::int64_t lastFrame =
+    const bool reachesThePadding = layout_.tagFrames > 0 && selection.end > layout_.endSample;
+    std::int64_t lastFrame =
         end == Selection::kToTheEnd ? Selection::kToTheEnd : (end + layout_.delay + spf - 1) / spf;
+    if (reachesThePadding)
+        lastFrame = std::max(lastFrame, layout_.tagFrames);
     frameCount_ = 0;
     std::int64_t pos = firstFramePos_;
-    for (std::int64_t n = firstFrame_; n < lastFrame; ++n) {
+    std::int64_t n = firstFrame_;
+    for (; n < lastFrame; ++n) {
         if (StreamEndsAt(window_, pos))
-            break;
+            return true;
         const std::uint8_t* bytes = window_.At(pos, media::MpegHeader::kBytes);
         if (!bytes)
             return false;
@@ -98,7 +104,7 @@ bool Mp3Source::Prepare(const Selection& selection)
         pos += header.frameBytes();
         ++frameCount_;
     }
-    return true;
+    return !reachesThePadding || StreamEndsAt(window_, pos);
 }
 
 std::int64_t Mp3Source::ReadSelection(const Selection& wanted, const Sink& sink)

@@ -105,6 +105,7 @@ std::optional<Mp3Layout> RecognisePlainMp3(FileWindow& window)
         layout.firstAudioFrame = *start + first->frameBytes();
         layout.delay = tag->encoderDelay + kDecoderDelay;
         layout.endSample = tag->frames * layout.samplesPerFrame - tag->endPadding - tag->encoderDelay;
+        layout.tagFrames = tag->frames;
         layout.lengthSamples = std::max<std::int64_t>(layout.endSample, 0);
     } else {
         const std::int64_t frames = (window.size() - *start) / std::max(first->frameBytes(), 1);

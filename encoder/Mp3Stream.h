@@ -26,6 +26,8 @@ struct Mp3Layout {
     std::int64_t delay = 0;
     // Where the LAME tag's end padding begins on the timeline; kToTheEnd without a tag.
     std::int64_t endSample = Selection::kToTheEnd;
+    // The audio frames that the LAME tag counts; 0 without a tag.
+    std::int64_t tagFrames = 0;
     // The length as the LAME tag tells it, else as the first frame's bit rate estimates it.
     std::int64_t lengthSamples = 0;
 };

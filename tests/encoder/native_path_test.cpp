@@ -133,7 +133,10 @@ public:
              MakeNoise(dir.file("wma.wma"), 44100, 2, 16, {"-c:a", "wmav2", "-b:a", "128k"}) &&
              MakeNoise(dir.file("three.wav"), 44100, 3, 16, {}) &&
              MakeNoise(dir.file("aiff.aiff"), 44100, 2, 16, {}) &&
-             fixtures::MakeTone(dir.file("tiny.mp3"), 0.1, 44100, 2);
+             fixtures::MakeTone(dir.file("tiny.mp3"), 0.1, 44100, 2) &&
+             MakeNoise(dir.file("more.mp3"), 44100, 2, 2, with({"-b:a", "128k", "-write_xing", "0", "-id3v2_version", "0"}));
+        // Frames after those that the LAME tag counts: FFmpeg plays them.
+        fixtures::WriteFile(dir.file("appended.mp3"), ReadFile(dir.file("cbr.mp3")) + ReadFile(dir.file("more.mp3")));
         // FLAC written to a pipe: its header cannot tell the length.
         const ToolResult piped = fixtures::RunTool({"ffmpeg", "-hide_banner", "-loglevel", "error", "-f", "lavfi", "-i",
                                                     Noise(44100, 16), "-ac", "2", "-f", "flac", "pipe:1"});
@@ -212,6 +215,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"FadedAndLoudMp3ToMp3", "vbr.mp3", "00:00:08", Line::LoudMp3, true},
                       PathCase{"JunkBeforeTheCutIsLeftToFfmpeg", "junk.mp3", "00:00:11", Line::Mp3, false},
                       PathCase{"FlacWithoutLengthIsLeftToFfmpeg", "piped.flac", "00:00:03", Line::Mp3, false},
+                      PathCase{"FramesBeyondTheLameTagAreLeftToFfmpeg", "appended.mp3", "00:00:15", Line::Mp3, false},
+                      PathCase{"FramesBeyondTheLameTagDoNotMatterBeforeIt", "appended.mp3", "00:00:07", Line::Amr, true},
                       PathCase{"TinyMp3IsLeftToFfmpeg", "tiny.mp3", "00:00:00", Line::Mp3, false},
                       PathCase{"LayerIIIsLeftToFfmpeg", "layer2.mp2", "00:00:03", Line::Mp3, false},
                       PathCase{"WmaIsLeftToFfmpeg", "wma.wma", "00:00:03", Line::Amr, false},
