@@ -4,10 +4,12 @@
 // function, that its sources place every sample where a full FFmpeg decode places it,
 // and what its encoders write.
 //
-// Whether av called into FFmpeg is seen from outside: run with LD_DEBUG=bindings, the
-// dynamic loader logs every function of a shared library that the program binds on its
-// first call, so a run that called no FFmpeg function logs no binding of av to
-// libavcodec, libavformat, libavutil or libswresample.
+// Whether av called into FFmpeg is seen from outside, through the dynamic loader's log
+// (LD_DEBUG=bindings,files): the loader logs each function of a shared library that the
+// program binds on its first call, and each library that is loaded while it runs. A run
+// that called no FFmpeg function logs no binding of av to libavcodec, libavformat,
+// libavutil or libswresample, and, where these are loaded only when first needed, no
+// loading of them either.
 #include "encoder/MpegFrames.h"
 #include "encoder/NativeSource.h"
 #include "media/MpegHeader.h"
@@ -40,14 +42,14 @@ struct TracedRun {
     bool calledFfmpeg = false;
 };
 
-// Runs av with the loader's binding log in folder and tells whether av bound any
-// function of the FFmpeg libraries.
+// Runs av with the loader's log in folder and tells whether av bound any function of the
+// FFmpeg libraries or loaded them while it ran.
 TracedRun RunAvTraced(const std::vector<std::string>& args, const std::string& folder)
 {
     const std::string logs = folder + "/bindings";
     fs::remove_all(logs);
     fs::create_directory(logs);
-    std::vector<std::string> argv = {"env", "-u", "LD_BIND_NOW", "LD_DEBUG=bindings", "LD_DEBUG_OUTPUT=" + logs + "/ld",
+    std::vector<std::string> argv = {"env", "-u", "LD_BIND_NOW", "LD_DEBUG=bindings,files", "LD_DEBUG_OUTPUT=" + logs + "/ld",
                                      AV_TOOL_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
     TracedRun run;
@@ -61,9 +63,13 @@ TracedRun RunAvTraced(const std::vector<std::string>& args, const std::string& f
             if (end == std::string::npos)
                 end = text.size();
             const std::string line = text.substr(start, end - start);
-            if (line.find(fromAv) != std::string::npos &&
-                (line.find("/libavcodec.") != std::string::npos || line.find("/libavformat.") != std::string::npos ||
-                 line.find("/libavutil.") != std::string::npos || line.find("/libswresample.") != std::string::npos))
+            const bool ffmpeg = line.find("libavcodec.") != std::string::npos ||
+                                line.find("libavformat.") != std::string::npos ||
+                                line.find("libavutil.") != std::string::npos ||
+                                line.find("libswresample.") != std::string::npos;
+            const bool bound = line.find(fromAv) != std::string::npos;
+            const bool loadedLate = line.find("dynamically loaded by") != std::string::npos;
+            if (ffmpeg && (bound || loadedLate))
                 run.calledFfmpeg = true;
             start = end + 1;
         }
