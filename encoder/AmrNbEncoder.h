@@ -5,7 +5,7 @@
 // held enough silence for the codec's look-ahead, so that the file holds as many frames
 // as FFmpeg's encoder writes for the same samples.
 #include "encoder/FrameEncoder.h"
-#include "encoder/SegmentEncoder.h"
+#include "encoder/OutputChoice.h"
 
 #include <cstdint>
 #include <vector>

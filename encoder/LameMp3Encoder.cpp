@@ -23,6 +23,11 @@ LameMp3Encoder::LameMp3Encoder(const OutputSettings& settings, TargetFile& targe
 {
     if (!lame_)
         throw std::bad_alloc();
+    // LAME's notes and warnings would go to standard error, which carries only the one
+    // line of a failure.
+    lame_set_errorf(lame_, nullptr);
+    lame_set_msgf(lame_, nullptr);
+    lame_set_debugf(lame_, nullptr);
     lame_set_in_samplerate(lame_, settings.sampleRate);
     lame_set_out_samplerate(lame_, settings.sampleRate);
     lame_set_num_channels(lame_, channels_);

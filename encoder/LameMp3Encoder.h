@@ -5,7 +5,7 @@
 // player knows the exact length. LAME reserves that frame at the start of its stream;
 // once the stream is complete, the finished tag frame is written over it.
 #include "encoder/FrameEncoder.h"
-#include "encoder/SegmentEncoder.h"
+#include "encoder/OutputChoice.h"
 
 #include <vector>
 

@@ -3,8 +3,8 @@
 // NativeSource.h) written as MP3 (LameMp3Encoder) or AMR (AmrNbEncoder), with the same
 // selection, progress, loudness, fades and messages as the FFmpeg path in main.cpp.
 #include "encoder/CommandLine.h"
+#include "encoder/OutputChoice.h"
 #include "encoder/SampleSource.h"
-#include "encoder/SegmentEncoder.h"
 
 namespace av {
 
