@@ -33,6 +33,9 @@ public:
     // a regular file in an audio file format is read (see media/SourceInput.h).
     // Throws ToolError when the file cannot be read, holds no audio or cannot be decoded.
     explicit AudioSource(const std::string& path);
+    // The same for a file that has already been opened and checked (path is its name
+    // for messages): it is read through that descriptor.
+    AudioSource(std::unique_ptr<media::SourceFile> file, const std::string& path);
 
     int sampleRate() const { return sampleRate_; }
     // Whether ReadSelection met any audio at all: when it passed no samples, this tells

@@ -4,7 +4,10 @@
 #
 # The libraries the program links against become dependencies through dpkg-shlibdeps
 # (Debian dpkg-dev). Added by hand is what it needs without linking to it: the encoder
-# tool's LAME MP3 and AMR-NB encoders (libavcodec-extra) and the skin's font.
+# tool's LAME MP3 and AMR-NB encoders (libavcodec-extra), the libraries of the tool's
+# common path (the tool is embedded in the program, so dpkg-shlibdeps does not see what
+# it links against: mpg123, libsndfile, libsoxr, LAME, OpenCORE AMR-NB, libebur128) and
+# the skin's font.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tallowick)
 set(CPACK_PACKAGE_VENDOR Tallowick)
@@ -18,7 +21,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://tallowick.org/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libavcodec-extra, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libavcodec-extra, libmpg123-0 | libmpg123-0t64, libsndfile1, libsoxr0, libmp3lame0, libopencore-amrnb0, libebur128-1, fonts-dejavu-core")
 # Qt's wayland platform plugin: without it, Tallowick runs through XWayland on a Wayland desktop.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 include(CPack)
