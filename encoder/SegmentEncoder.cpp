@@ -179,6 +179,24 @@ void SegmentEncoder::Check(int rc)
     throw ToolError("Encoding failed: " + ErrorText(rc));
 }
 
+namespace {
+
+// Whether a block's channel layout is the one the resampler was made for. A layout that
+// names no channels (a WAV file tells only how many) was made the default layout of that
+// many channels, and is the same as long as the count is.
+bool SameLayout(const AVChannelLayout& block, const AVChannelLayout& resampled)
+{
+    if (block.order != AV_CHANNEL_ORDER_UNSPEC)
+        return av_channel_layout_compare(&block, &resampled) == 0;
+    AVChannelLayout normal;
+    av_channel_layout_default(&normal, block.nb_channels);
+    const bool same = av_channel_layout_compare(&normal, &resampled) == 0;
+    av_channel_layout_uninit(&normal);
+    return same;
+}
+
+}  // namespace
+
 void SegmentEncoder::StartResampler(const AVFrame& block)
 {
     av_channel_layout_uninit(&inLayout_);
@@ -199,7 +217,7 @@ void SegmentEncoder::StartResampler(const AVFrame& block)
 void SegmentEncoder::Write(const AVFrame& block, int offset, int count)
 {
     const bool sameInput = resampler_ && block.sample_rate == inRate_ && block.format == inFormat_ &&
-                           av_channel_layout_compare(&block.ch_layout, &inLayout_) == 0;
+                           SameLayout(block.ch_layout, inLayout_);
     if (!sameInput) {
         if (resampler_)
             DrainResampler();

@@ -615,6 +615,45 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+// A WAV file tells no channel layout, only a channel count. Resampled from 48 kHz, its
+// sine must come out whole: no break where one decoded block ends and the next begins
+// (a resampler started afresh for every block drops and adds samples there, and the
+// sine then no longer fits: over 60 % of its amplitude is left).
+TEST(RingtoneFile, ResampledWavIsContinuousAcrossBlocks)
+{
+    fixtures::ScratchDir dir;
+    const std::string source = dir.file("sine48k.wav");
+    ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "sine=frequency=500:sample_rate=48000:duration=4",
+                       "-ac", "2", "-c:a", "pcm_s16le", source})
+                  .exitCode,
+              0);
+    for (const OutputKind& kind : {kOgg, kM4r}) {
+        SCOPED_TRACE(kind.name);
+        const std::string target = dir.file(std::string("cut") + kind.extension);
+        const ToolResult r = RunAv(kind.line(source, "00:00:01", "00:00:02", target));
+        ASSERT_EQ(r.exitCode, 0) << r.standardError;
+        const std::vector<std::int16_t> out = ReadAudio(target).samples;
+        ASSERT_GT(out.size(), 60000u);
+        // The sine fitted over the middle (least squares at its known frequency); what
+        // is left is the coding noise, far below the sine, unless the sine breaks.
+        const double w = 2 * M_PI * 500 / 44100;
+        double ss = 0, sc = 0, cc = 0, ys = 0, yc = 0;
+        const std::size_t from = 4410, to = out.size() - 4410;
+        for (std::size_t i = from; i < to; ++i) {
+            const double s = std::sin(w * double(i)), c = std::cos(w * double(i)), y = out[i];
+            ss += s * s; sc += s * c; cc += c * c; ys += y * s; yc += y * c;
+        }
+        const double det = ss * cc - sc * sc;
+        const double a = (ys * cc - yc * sc) / det, b = (yc * ss - ys * sc) / det;
+        const double amplitude = std::hypot(a, b);
+        double worst = 0;
+        for (std::size_t i = from; i < to; ++i)
+            worst = std::max(worst, std::abs(out[i] - a * std::sin(w * double(i)) - b * std::cos(w * double(i))));
+        ASSERT_GT(amplitude, 1000);
+        EXPECT_LT(worst / amplitude, 0.1);
+    }
+}
+
 // The phone's own tools take an MPEG-4 audio file of brand "M4A " with AAC-LC at 128 kbit/s
 // whose edit list skips the encoder's delay; the Ogg file carries no loop tag.
 TEST(RingtoneFile, M4rIsAnAppleAudioFileAndOggHasNoLoopTag)
