@@ -1,5 +1,7 @@
 #include "audio/AudioDecoder.h"
 
+#include "media/ChannelLayout.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -75,17 +77,6 @@ bool HasFixedFrames(AVCodecID codec)
     }
 }
 
-// The layout of a frame or stream; one with an unspecified order gets the usual layout
-// for its channel count.
-AVChannelLayout LayoutOf(const AVChannelLayout& layout)
-{
-    AVChannelLayout result{};
-    if (layout.order == AV_CHANNEL_ORDER_UNSPEC || av_channel_layout_check(&layout) == 0)
-        av_channel_layout_default(&result, layout.nb_channels);
-    else
-        av_channel_layout_copy(&result, &layout);
-    return result;
-}
 
 }  // namespace
 
@@ -294,7 +285,7 @@ bool AudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const Sink& sink)
         flushResampler();
         resampler.reset();
         av_channel_layout_uninit(&resamplerLayout);
-        resamplerLayout = LayoutOf(frame->ch_layout);
+        resamplerLayout = media::NamedLayout(frame->ch_layout);
         resamplerFormat = frame->format;
         resamplerRate = frame->sample_rate;
         SwrContext* context = nullptr;
@@ -339,7 +330,7 @@ bool AudioDecoder::DecodeRange(int64_t startMs, int64_t endMs, const Sink& sink)
         if (position + count <= startFrame || count <= 0)
             return;
         if (!resampler || frame->format != resamplerFormat || frame->sample_rate != resamplerRate ||
-            av_channel_layout_compare(&frame->ch_layout, &resamplerLayout) != 0) {
+            !media::SameNamedLayout(frame->ch_layout, resamplerLayout)) {
             makeResampler(frame);
             if (stopped)
                 return;

@@ -4,6 +4,7 @@
 #include "encoder/SampleGuard.h"
 #include "encoder/TargetFile.h"
 #include "encoder/ToolError.h"
+#include "media/ChannelLayout.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -179,31 +180,10 @@ void SegmentEncoder::Check(int rc)
     throw ToolError("Encoding failed: " + ErrorText(rc));
 }
 
-namespace {
-
-// Whether a block's channel layout is the one the resampler was made for. A layout that
-// names no channels (a WAV file tells only how many) was made the default layout of that
-// many channels, and is the same as long as the count is.
-bool SameLayout(const AVChannelLayout& block, const AVChannelLayout& resampled)
-{
-    if (block.order != AV_CHANNEL_ORDER_UNSPEC)
-        return av_channel_layout_compare(&block, &resampled) == 0;
-    AVChannelLayout normal;
-    av_channel_layout_default(&normal, block.nb_channels);
-    const bool same = av_channel_layout_compare(&normal, &resampled) == 0;
-    av_channel_layout_uninit(&normal);
-    return same;
-}
-
-}  // namespace
-
 void SegmentEncoder::StartResampler(const AVFrame& block)
 {
     av_channel_layout_uninit(&inLayout_);
-    if (block.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-        av_channel_layout_default(&inLayout_, block.ch_layout.nb_channels);
-    else
-        Check(av_channel_layout_copy(&inLayout_, &block.ch_layout));
+    inLayout_ = media::NamedLayout(block.ch_layout);
     inRate_ = block.sample_rate;
     inFormat_ = block.format;
 
@@ -217,7 +197,7 @@ void SegmentEncoder::StartResampler(const AVFrame& block)
 void SegmentEncoder::Write(const AVFrame& block, int offset, int count)
 {
     const bool sameInput = resampler_ && block.sample_rate == inRate_ && block.format == inFormat_ &&
-                           SameLayout(block.ch_layout, inLayout_);
+                           media::SameNamedLayout(block.ch_layout, inLayout_);
     if (!sameInput) {
         if (resampler_)
             DrainResampler();

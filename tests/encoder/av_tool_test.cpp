@@ -9,6 +9,7 @@
 
 #include "support/Fixtures.h"
 #include "support/HostileSources.h"
+#include "support/SineFit.h"
 
 #include <gtest/gtest.h>
 
@@ -634,23 +635,9 @@ TEST(RingtoneFile, ResampledWavIsContinuousAcrossBlocks)
         ASSERT_EQ(r.exitCode, 0) << r.standardError;
         const std::vector<std::int16_t> out = ReadAudio(target).samples;
         ASSERT_GT(out.size(), 60000u);
-        // The sine fitted over the middle (least squares at its known frequency); what
-        // is left is the coding noise, far below the sine, unless the sine breaks.
-        const double w = 2 * M_PI * 500 / 44100;
-        double ss = 0, sc = 0, cc = 0, ys = 0, yc = 0;
-        const std::size_t from = 4410, to = out.size() - 4410;
-        for (std::size_t i = from; i < to; ++i) {
-            const double s = std::sin(w * double(i)), c = std::cos(w * double(i)), y = out[i];
-            ss += s * s; sc += s * c; cc += c * c; ys += y * s; yc += y * c;
-        }
-        const double det = ss * cc - sc * sc;
-        const double a = (ys * cc - yc * sc) / det, b = (yc * ss - ys * sc) / det;
-        const double amplitude = std::hypot(a, b);
-        double worst = 0;
-        for (std::size_t i = from; i < to; ++i)
-            worst = std::max(worst, std::abs(out[i] - a * std::sin(w * double(i)) - b * std::cos(w * double(i))));
-        ASSERT_GT(amplitude, 1000);
-        EXPECT_LT(worst / amplitude, 0.1);
+        const fixtures::SineFit fit = fixtures::FitSine(out.data(), 4410, out.size() - 4410, 500, 44100);
+        ASSERT_GT(fit.amplitude, 1000);
+        EXPECT_LT(fit.worstDeviation, 0.1);
     }
 }
 
