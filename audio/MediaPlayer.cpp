@@ -22,10 +22,6 @@
 #include <thread>
 #include <unistd.h>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 namespace {
 
 // How much decoded audio may wait ahead of the output.
@@ -66,9 +62,9 @@ struct TMediaPlayer::OpenJob {
 TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent)
 {
     setVisible(false);
-    // What the decoder has to say about a damaged or odd file reaches the user through
-    // the player's errors; its running commentary has no place on the terminal.
-    av_log_set_level(AV_LOG_QUIET);
+    // The FFmpeg libraries are loaded by the first open, which also quiets their log
+    // (media/FfmpegLibraries.h): what the decoder has to say about a damaged or odd file
+    // reaches the user through the player's errors.
     pollTimer_.setInterval(kPollIntervalMs);
     connect(&pollTimer_, &QTimer::timeout, this, &TMediaPlayer::OnPollTimer);
     lingerTimer_.setSingleShot(true);

@@ -35,10 +35,6 @@
 #include <unistd.h>
 #include <vector>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 namespace {
 
 // Standard input is never read: it is tied to /dev/null so that no library can wait
@@ -125,7 +121,8 @@ int main(int argc, char** argv)
     // A write past the file-size limit then fails with EFBIG, which is told like any
     // other failure, instead of ending the program without a word.
     std::signal(SIGXFSZ, SIG_IGN);
-    av_log_set_level(AV_LOG_QUIET);
+    // FFmpeg's log is quieted when its libraries are loaded, on the first use
+    // (media/FfmpegLibraries.h): a run that decodes nothing never loads them.
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const av::ToolError& error) {
