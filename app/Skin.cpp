@@ -18,13 +18,12 @@ QFont SkinFont(int pixelSize, bool bold)
 
 TPicture SkinPicture(const QString& fileName)
 {
-    TPicture picture = TPicture::FromFile(QStringLiteral(":/skin/") + fileName);
-    // "name@2x.jpg" beside "name.jpg": the same picture drawn at double resolution.
+    // "name@2x.jpg" beside "name.jpg": the same picture drawn at double resolution. Each
+    // is read when first shown (a hover or pressed picture on the first hover or press, the
+    // 2x drawing only on a screen at 200 %), so that the window shows without them.
     const int dot = fileName.lastIndexOf('.');
     const QString doubleName = fileName.left(dot) + QStringLiteral("@2x") + fileName.mid(dot);
-    if (!picture.Empty())
-        picture.SetDoubleImage(TPicture::FromFile(QStringLiteral(":/skin/") + doubleName).Image());
-    return picture;
+    return TPicture::Deferred(QStringLiteral(":/skin/") + fileName, QStringLiteral(":/skin/") + doubleName);
 }
 
 QIcon SkinIcon()
