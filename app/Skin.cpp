@@ -4,6 +4,8 @@
 
 #include <QPalette>
 #include <QScrollArea>
+#include <future>
+#include <map>
 
 #include "app/mainunit.h"
 
@@ -16,14 +18,22 @@ QFont SkinFont(int pixelSize, bool bold)
     return font;
 }
 
+namespace {
+
+QString DoubleName(const QString& fileName)
+{
+    const int dot = fileName.lastIndexOf('.');
+    return fileName.left(dot) + QStringLiteral("@2x") + fileName.mid(dot);
+}
+
+}  // namespace
+
 TPicture SkinPicture(const QString& fileName)
 {
     // "name@2x.jpg" beside "name.jpg": the same picture drawn at double resolution. Each
     // is read when first shown (a hover or pressed picture on the first hover or press, the
     // 2x drawing only on a screen at 200 %), so that the window shows without them.
-    const int dot = fileName.lastIndexOf('.');
-    const QString doubleName = fileName.left(dot) + QStringLiteral("@2x") + fileName.mid(dot);
-    return TPicture::Deferred(QStringLiteral(":/skin/") + fileName, QStringLiteral(":/skin/") + doubleName);
+    return TPicture::Deferred(QStringLiteral(":/skin/") + fileName, QStringLiteral(":/skin/") + DoubleName(fileName));
 }
 
 QIcon SkinIcon()
@@ -43,11 +53,32 @@ constexpr unsigned int kWhite = 0xFFFFFF;
 // The inside of the strip's frame in the background picture.
 const QColor kStripWell(0x0d, 0x13, 0x1c);
 
+// The pictures of the first paint: the background, the banner and the buttons' normal
+// pictures (their 2x drawings are read when a screen at 200 % shows them).
+const char* const kFirstPictures[] = {"imgBack.jpg",         "imgAd.jpg",          "btnOpen.jpg",
+                                      "btnSave.jpg",         "btnMarkStart.jpg",   "btnMarkEnd.jpg",
+                                      "btnPlaySelected.jpg", "btnMoveLeft.jpg",    "btnMoveRight.jpg",
+                                      "MouseEffectImage1.jpg", "btnSuggest.jpg",   "btnClose.jpg",
+                                      "btnPlay.jpg",         "btnMinimize.jpg"};
+
+// A picture read by StartReadingSkin, or else read when first shown.
+TPicture TakePicture(std::map<QString, TPicture>& read, const QString& fileName)
+{
+    const auto found = read.find(fileName);
+    if (found == read.end())
+        return SkinPicture(fileName);
+    TPicture picture = found->second;
+    if (!picture.Empty())
+        picture.SetDeferredDoubleImage(QStringLiteral(":/skin/") + DoubleName(fileName));
+    return picture;
+}
+
 // Gives a button its normal, hover and pressed pictures from the files named after it.
-void LoadButton(TMouseEffectImage* button, const QString& over, const QString& down)
+void LoadButton(std::map<QString, TPicture>& read, TMouseEffectImage* button, const QString& over,
+                const QString& down)
 {
     const QString name = button->objectName();
-    button->SetOriginPicture(SkinPicture(name + ".jpg"));
+    button->SetOriginPicture(TakePicture(read, name + ".jpg"));
     button->SetOverPicture(SkinPicture(over));
     button->SetDownPicture(SkinPicture(down));
     button->SetRevertOnLeave(false);
@@ -55,8 +86,19 @@ void LoadButton(TMouseEffectImage* button, const QString& over, const QString& d
 
 }  // namespace
 
+void TMainForm::StartReadingSkin()
+{
+    firstPictures_ = std::async(std::launch::async, [] {
+        std::map<QString, TPicture> read;
+        for (const char* name : kFirstPictures)
+            read[QString::fromLatin1(name)] = TPicture::FromFile(QStringLiteral(":/skin/") + QLatin1String(name));
+        return read;
+    });
+}
+
 void TMainForm::LoadSkin()
 {
+    std::map<QString, TPicture> read = firstPictures_.valid() ? firstPictures_.get() : std::map<QString, TPicture>();
     setWindowIcon(SkinIcon());
     // The window's own colour is the button face, all of it hidden under the background.
     QPalette colours = palette();
@@ -65,9 +107,9 @@ void TMainForm::LoadSkin()
     setAutoFillBackground(true);
     setFont(SkinFont(kSkinFontPixels));
 
-    imgBack->SetPicture(SkinPicture("imgBack.jpg"));
+    imgBack->SetPicture(TakePicture(read, "imgBack.jpg"));
     // The banner is taller than its control, which cuts it to its own 170 rows.
-    imgAd->SetPicture(SkinPicture("imgAd.jpg"));
+    imgAd->SetPicture(TakePicture(read, "imgAd.jpg"));
 
     // Where the strip is narrower than its box, the box shows the dark well of the skin.
     QPalette well = ScrollBoxWave->viewport()->palette();
@@ -77,11 +119,11 @@ void TMainForm::LoadSkin()
 
     for (TMouseEffectImage* button : {btnOpen, btnSave, btnMarkStart, btnMarkEnd, btnPlaySelected, btnMoveLeft,
                                       btnMoveRight, MouseEffectImage1, btnSuggest, btnClose})
-        LoadButton(button, button->objectName() + "_over.jpg", button->objectName() + "_down.bmp");
+        LoadButton(read, button, button->objectName() + "_over.jpg", button->objectName() + "_down.bmp");
     // Play is pressed in its hover picture; minimise has a bitmap hover picture and a
     // JPEG pressed picture.
-    LoadButton(btnPlay, "btnPlay_over.jpg", "btnPlay_over.jpg");
-    LoadButton(btnMinimize, "btnMinimize_over.bmp", "btnMinimize_down.jpg");
+    LoadButton(read, btnPlay, "btnPlay_over.jpg", "btnPlay_over.jpg");
+    LoadButton(read, btnMinimize, "btnMinimize_over.bmp", "btnMinimize_down.jpg");
 
     // The property and position labels write in black on the white panels.
     for (TLabel* label : {lblFilename, lblBitrate, lblChannel, lblSampleRate, lblLength, lblBeginPos, lblEndPos,

@@ -42,6 +42,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     setFixedSize(kClientWidth, kClientHeight);
     // A local audio file dropped anywhere on the window opens (app/OpenFromOutside.cpp).
     setAcceptDrops(true);
+    StartReadingSkin();
     CreateControls();
     LoadSkin();
     ConnectChrome();

@@ -5,8 +5,9 @@
 # The libraries the program links against become dependencies through dpkg-shlibdeps
 # (Debian dpkg-dev). Added by hand is what it needs without linking to it: the FFmpeg
 # libraries and FFTW, which it opens on first use (media/FfmpegLibraries.h,
-# audio/FftwLibrary.h), by the major versions it was built against; the encoder tool's
-# LAME MP3 and AMR-NB encoders (libavcodec-extra) and the skin's font.
+# audio/FftwLibrary.h), by the major versions it was built against; Qt Multimedia, which
+# its embedded sound module links (audio/SoundDevice.h); the encoder tool's LAME MP3 and
+# AMR-NB encoders (libavcodec-extra) and the skin's font.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tallowick)
 set(CPACK_PACKAGE_VENDOR Tallowick)
@@ -25,7 +26,7 @@ foreach(library libavutil libswresample libavcodec libavformat)
   string(REGEX MATCH "^[0-9]+" major "${FFMPEG_${library}_VERSION}")
   list(APPEND loaded_on_use "${library}${major}")
 endforeach()
-list(APPEND loaded_on_use libfftw3-single3)
+list(APPEND loaded_on_use libfftw3-single3 libqt6multimedia${Qt6_VERSION_MAJOR})
 list(JOIN loaded_on_use ", " loaded_on_use)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "${loaded_on_use}, libavcodec-extra, fonts-dejavu-core")
 # Qt's wayland platform plugin: without it, Tallowick runs through XWayland on a Wayland desktop.

@@ -89,6 +89,12 @@ void TPicture::SetDoubleImage(const QImage& image)
         doubleImage_.setDevicePixelRatio(2);
 }
 
+void TPicture::SetDeferredDoubleImage(const QString& path)
+{
+    doubleImage_ = QImage();
+    pendingDouble_ = std::make_shared<PendingFile>(path, true);
+}
+
 const QImage& TPicture::ImageFor(qreal devicePixelRatio) const
 {
     return devicePixelRatio > 1 && !DoubleImage().isNull() ? DoubleImage() : Image();

@@ -36,6 +36,8 @@ public:
     // at 200 %; empty when there is none.
     const QImage& DoubleImage() const;
     void SetDoubleImage(const QImage& image);
+    // The 2x drawing is read from this file when first asked for (see Deferred).
+    void SetDeferredDoubleImage(const QString& path);
     // The image to draw on a screen of the given device pixel ratio.
     const QImage& ImageFor(qreal devicePixelRatio) const;
 
