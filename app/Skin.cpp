@@ -2,6 +2,8 @@
 // every picture button, the window's font and the label colours.
 #include "app/Skin.h"
 
+#include <QIconEngine>
+#include <QPainter>
 #include <QPalette>
 #include <QScrollArea>
 #include <future>
@@ -36,12 +38,61 @@ TPicture SkinPicture(const QString& fileName)
     return TPicture::Deferred(QStringLiteral(":/skin/") + fileName, QStringLiteral(":/skin/") + DoubleName(fileName));
 }
 
+namespace {
+
+constexpr int kIconSizes[] = {16, 32, 48};
+
+// The program's icon, its pictures read when something first draws or asks for one: a
+// window's icon is only drawn by the desktop, and reading a PNG loads and asks every
+// image format plugin first. Until then it tells its sizes from what it holds.
+class SkinIconEngine : public QIconEngine {
+public:
+    QIconEngine* clone() const override { return new SkinIconEngine; }
+    QString key() const override { return QStringLiteral("SkinIconEngine"); }
+    bool isNull() override { return false; }
+
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        QList<QSize> sizes;
+        if (mode == QIcon::Normal && state == QIcon::Off)
+            for (int size : kIconSizes)
+                sizes.append(QSize(size, size));
+        return sizes;
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return Icon().actualSize(size, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return Icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        return Icon().pixmap(size, scale, mode, state);
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        Icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+
+private:
+    const QIcon& Icon()
+    {
+        if (icon_.isNull())
+            for (int size : kIconSizes)
+                icon_.addFile(QStringLiteral(":/skin/tallowick-%1.png").arg(size), QSize(size, size));
+        return icon_;
+    }
+
+    QIcon icon_;
+};
+
+}  // namespace
+
 QIcon SkinIcon()
 {
-    QIcon icon;
-    for (int size : {16, 32, 48})
-        icon.addFile(QStringLiteral(":/skin/tallowick-%1.png").arg(size), QSize(size, size));
-    return icon;
+    return QIcon(new SkinIconEngine);
 }
 
 namespace {
