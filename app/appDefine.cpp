@@ -10,5 +10,5 @@ TApplicationInfo AppInfo;
 bool ExtractResourceToFile(const QString& ResType, const QString& ResName, const QString& DestFile)
 {
     const auto bytes = LoadResource(ResType, ResName);
-    return bytes && ReplaceFileContents(DestFile.toStdString(), *bytes, 0700);
+    return bytes && ReplaceFileContents(DestFile.toStdString(), *bytes, 0700, false);
 }

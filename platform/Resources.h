@@ -16,5 +16,6 @@ std::optional<QByteArray> LoadResource(const QString& type, const QString& name)
 // until it is complete and then replaces it in one step, so that a copy of the file
 // that another process is running or reading is never changed under it, and a failed
 // or killed write leaves any earlier file as it was and no temporary file behind.
-// Returns whether the file was replaced.
-bool ReplaceFileContents(const std::string& path, const QByteArray& bytes, mode_t mode);
+// Unless syncToDisk, it does not wait for the file to reach the disk (for a file that is
+// written anew before every use). Returns whether the file was replaced.
+bool ReplaceFileContents(const std::string& path, const QByteArray& bytes, mode_t mode, bool syncToDisk = true);
