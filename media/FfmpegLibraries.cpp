@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <mutex>
+#include <thread>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -220,6 +221,15 @@ bool LoadFfmpeg(std::string* error)
     if (error)
         *error = state.error;
     return false;
+}
+
+void StartLoadingFfmpeg()
+{
+    // Made on the first call and ended with the program's other statics, after the load.
+    static struct Loading {
+        std::thread thread{[] { LoadFfmpeg(); }};
+        ~Loading() { thread.join(); }
+    } loading;
 }
 
 bool FfmpegLoaded()

@@ -34,6 +34,11 @@ FfmpegLibraryNames DefaultFfmpegLibraryNames();
 // call fails the same way.
 bool LoadFfmpeg(std::string* error = nullptr);
 
+// Starts LoadFfmpeg on a thread of its own (once), for the moments before an open (the
+// Open dialog): the first open then finds the libraries loaded, or waits for the load
+// under way. The thread is waited for when the program ends.
+void StartLoadingFfmpeg();
+
 // True once LoadFfmpeg has succeeded.
 bool FfmpegLoaded();
 
