@@ -1,5 +1,6 @@
 #include "encoder/AudioSource.h"
 
+#include "encoder/Mp3Stream.h"
 #include "encoder/MpegFrames.h"
 #include "encoder/ToolError.h"
 
@@ -63,6 +64,12 @@ AudioSource::AudioSource(const std::string& path) : path_(path)
     } catch (const media::SourceError& error) {
         throw ToolError(OpenFailure(path_, error));
     }
+    Open();
+}
+
+AudioSource::AudioSource(std::unique_ptr<media::SourceFile> file, const std::string& path)
+    : path_(path), file_(std::move(file))
+{
     Open();
 }
 
@@ -169,7 +176,9 @@ AudioSource::Start AudioSource::PositionMp3(std::int64_t sample)
         return Start::Unknown;
 
     const std::int64_t frame = (sample + delay) / header->samples;
-    const MpegFrameSearch search = FindMpegFrame(file_->descriptorPath(), packet->pos, frame);
+    // The locator jumps to the frame where the file's layout proves where it lies;
+    // where it cannot be sure, every header up to the frame is stepped over.
+    const MpegFrameSearch search = LocateFrame(file_->descriptorPath(), packet->pos, frame);
     if (search.result != MpegFrameSearch::Found)
         return search.result == MpegFrameSearch::PastTheEnd ? Start::PastTheEnd : Start::Unknown;
     if (av_seek_frame(input_->get(), -1, search.position, AVSEEK_FLAG_BYTE) < 0)

@@ -7,8 +7,10 @@
 // already removed). To make a late cut cost no more than an early one, the source is
 // first positioned shortly before the selection and only the rest is decoded:
 //  - MP3: the frame that holds a point half a second before the start is found by
-//    stepping over the frame headers, and the stream is read on from its byte
-//    position; each frame's place on the timeline is its exact frame number.
+//    its exact frame number (encoder/MpegFrameLocator.h: from the file's layout where
+//    it proves the frame's place, else by stepping over the frame headers), and the
+//    stream is read on from its byte position; each frame's place on the timeline is
+//    its frame number.
 //  - Other formats: the demuxer seeks by time, and the first decoded block's
 //    timestamp places it; later blocks follow it sample by sample.
 // Whenever positioning cannot be trusted (junk in an MP3 stream, a seek that lands
@@ -31,6 +33,9 @@ public:
     // a regular file in an audio file format is read (see media/SourceInput.h).
     // Throws ToolError when the file cannot be read, holds no audio or cannot be decoded.
     explicit AudioSource(const std::string& path);
+    // The same for a file that has already been opened and checked (path is its name
+    // for messages): it is read through that descriptor.
+    AudioSource(std::unique_ptr<media::SourceFile> file, const std::string& path);
 
     int sampleRate() const { return sampleRate_; }
     // Whether ReadSelection met any audio at all: when it passed no samples, this tells

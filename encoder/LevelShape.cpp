@@ -46,6 +46,14 @@ double LevelShape::FactorAt(std::int64_t index, std::int64_t length) const
     return factor;
 }
 
+void LevelShape::Apply(float* interleaved, int channels, int count, std::int64_t first, std::int64_t length) const
+{
+    if (gain_ == 1.0 && fadeSamples_ == 0)
+        return;
+    for (int channel = 0; channel < channels; ++channel)
+        ShapePlane(interleaved + channel, count, channels, [&](int i) { return FactorAt(first + i, length); });
+}
+
 void LevelShape::Apply(AVFrame& block, int count, std::int64_t first, std::int64_t length) const
 {
     if (gain_ == 1.0 && fadeSamples_ == 0)

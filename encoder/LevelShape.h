@@ -26,6 +26,8 @@ public:
     // Shapes the first count samples of every channel of block, whose first sample is
     // output sample first. Planar and packed float and 16-bit blocks are shaped.
     void Apply(AVFrame& block, int count, std::int64_t first, std::int64_t length) const;
+    // The same for count frames of interleaved float samples of channels channels.
+    void Apply(float* interleaved, int channels, int count, std::int64_t first, std::int64_t length) const;
 
 private:
     double gain_ = 1.0;

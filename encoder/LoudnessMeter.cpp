@@ -60,6 +60,12 @@ void LoudnessMeter::Add(const AVFrame& block, int offset, int count)
     Push(count, input.data());
 }
 
+void LoudnessMeter::Add(const float* interleaved, int frames)
+{
+    if (frames > 0 && ebur128_add_frames_float(state_.get(), interleaved, std::size_t(frames)) != EBUR128_SUCCESS)
+        throw std::bad_alloc();
+}
+
 void LoudnessMeter::Push(int count, const std::uint8_t** input)
 {
     const int room = swr_get_out_samples(resampler_.get(), count);

@@ -19,6 +19,9 @@ public:
 
     // Takes count samples of block from offset.
     void Add(const AVFrame& block, int offset, int count);
+    // Takes frames samples already at the meter's rate and channel count, interleaved
+    // and within full scale (the native path's blocks, see RateConverter.h).
+    void Add(const float* interleaved, int frames);
 
     // After the last block: the integrated loudness in LUFS (-infinity for silence) and
     // the highest true peak of any channel in dBTP (-infinity for silence).
@@ -44,6 +47,11 @@ private:
     int inChannels_ = 0;
     bool drained_ = false;
 };
+
+// The highest true peak that a selection made loud may reach, and what is kept below it
+// before encoding: lossy coding adds up to about a decibel to the peaks of sharp attacks.
+constexpr double kTruePeakCeilingDb = -1.0;
+constexpr double kCodingHeadroomDb = 1.0;
 
 // The gain in dB that brings a selection of this loudness to target, lowered where
 // needed so that its true peak stays at or below ceiling (both in dB). No gain for a

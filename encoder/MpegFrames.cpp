@@ -1,14 +1,9 @@
 #include "encoder/MpegFrames.h"
 
-#include "base/UniqueFd.h"
+#include "encoder/MpegFileReader.h"
 #include "media/MpegHeader.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 namespace av {
 
@@ -19,53 +14,10 @@ constexpr int kBitsPerKbit = 1000;
 // no valid header.
 constexpr int kVersionNumbers[4] = {25, 0, 20, 10};
 
-// Reads a file through one large buffer. Stepping over the frame headers of a long
-// file this way costs a few milliseconds: the reads are sequential and the headers
-// are then picked from memory that the processor's caches already hold (a memory
-// mapping makes each header a separate cache and TLB miss, several times slower).
-class BufferedFile {
-public:
-    explicit BufferedFile(const std::string& path) : buffer_(kBufferSize)
-    {
-        fd_.Reset(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-        struct stat info;
-        if (fd_ && fstat(fd_.get(), &info) == 0 && S_ISREG(info.st_mode))
-            size_ = info.st_size;
-    }
-
-    std::int64_t size() const { return size_; }
-
-    // The bytes [pos, pos + want), or nullptr when the file cannot give all of them.
-    const std::uint8_t* At(std::int64_t pos, std::int64_t want)
-    {
-        if (pos < 0 || want < 0 || pos + want > size_)
-            return nullptr;
-        if (pos >= start_ && pos + want <= start_ + length_)
-            return buffer_.data() + (pos - start_);
-        if (std::size_t(want) > buffer_.size())
-            buffer_.resize(std::size_t(want));
-        std::int64_t got = 0;
-        while (got < std::int64_t(buffer_.size())) {
-            ssize_t n = pread(fd_.get(), buffer_.data() + got, buffer_.size() - std::size_t(got), off_t(pos + got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += n;
-        }
-        start_ = pos;
-        length_ = got;
-        return got >= want ? buffer_.data() : nullptr;
-    }
-
-private:
-    static constexpr std::size_t kBufferSize = 256 * 1024;
-    base::UniqueFd fd_;
-    std::int64_t size_ = 0;
-    std::vector<std::uint8_t> buffer_;
-    std::int64_t start_ = -1;
-    std::int64_t length_ = 0;
-};
+// The walk reads the file in large sequential pieces (see MpegFileReader).
+constexpr std::size_t kWalkChunkBytes = 256 * 1024;
+// The tags before the audio are read by their headers: small reads.
+constexpr std::size_t kTagChunkBytes = 4096;
 
 }  // namespace
 
@@ -84,10 +36,6 @@ std::optional<MpegFrameHeader> ParseMpegFrameHeader(const std::uint8_t* p)
     return h;
 }
 
-namespace {
-
-// Tags that may close an MP3 file after its last frame: ID3v1 (128 bytes, "TAG"),
-// APEv2 ("APETAGEX") and Lyrics3 ("LYRICS").
 bool IsClosingTag(const std::uint8_t* p, std::int64_t remaining)
 {
     auto startsWith = [&](const char* text, std::int64_t length) {
@@ -96,8 +44,6 @@ bool IsClosingTag(const std::uint8_t* p, std::int64_t remaining)
     return (remaining == 128 && startsWith("TAG", 3)) || startsWith("APETAGEX", 8) ||
            startsWith("LYRICS", 6);
 }
-
-}  // namespace
 
 std::optional<LameTag> ParseLameTag(const std::uint8_t* p, std::int64_t frameBytes)
 {
@@ -119,12 +65,18 @@ std::optional<LameTag> ParseLameTag(const std::uint8_t* p, std::int64_t frameByt
     if (!(flags & kFrames) || !has(4))
         return std::nullopt;
     LameTag tag;
+    tag.constantRate = std::equal(p + pos - 8, p + pos - 4, "Info");
     tag.frames = bigEndian32(pos);
     pos += 4;
-    if (flags & kBytes)
+    if ((flags & kBytes) && has(4)) {
+        tag.bytes = bigEndian32(pos);
         pos += 4;
-    if (flags & kToc)
+    }
+    if ((flags & kToc) && has(100)) {
+        std::copy(p + pos, p + pos + 100, tag.toc.begin());
+        tag.hasToc = true;
         pos += 100;
+    }
     if (flags & kQuality)
         pos += 4;
     // LAME extension: a nine-byte encoder name, then revision, low-pass, replay gain
@@ -144,7 +96,12 @@ std::optional<LameTag> ParseLameTag(const std::uint8_t* p, std::int64_t frameByt
 
 std::optional<LameTag> ReadLameTag(const std::string& path, std::int64_t firstAudioFrame)
 {
-    BufferedFile file(path);
+    MpegFileReader file(path, kTagChunkBytes);
+    return ReadLameTag(file, firstAudioFrame);
+}
+
+std::optional<LameTag> ReadLameTag(MpegFileReader& file, std::int64_t firstAudioFrame)
+{
     std::int64_t pos = 0;
     // ID3v2: "ID3", version (2), flags (1), size (4 bytes of 7 bits), plus a footer of
     // 10 bytes when flag 0x10 is set.
@@ -163,14 +120,22 @@ std::optional<LameTag> ReadLameTag(const std::string& path, std::int64_t firstAu
     if (!header || pos + header->frameBytes != firstAudioFrame)
         return std::nullopt;
     const std::uint8_t* frame = file.At(pos, header->frameBytes);
-    return frame ? ParseLameTag(frame, header->frameBytes) : std::nullopt;
+    auto tag = frame ? ParseLameTag(frame, header->frameBytes) : std::nullopt;
+    if (tag)
+        tag->position = pos;
+    return tag;
 }
 
 MpegFrameSearch FindMpegFrame(const std::string& path, std::int64_t firstFrame,
                               std::int64_t frameCount)
 {
+    MpegFileReader file(path, kWalkChunkBytes);
+    return FindMpegFrame(file, firstFrame, frameCount);
+}
+
+MpegFrameSearch FindMpegFrame(MpegFileReader& file, std::int64_t firstFrame, std::int64_t frameCount)
+{
     MpegFrameSearch search;
-    BufferedFile file(path);
     if (file.size() == 0 || firstFrame < 0 || frameCount < 0)
         return search;
     std::int64_t pos = firstFrame;

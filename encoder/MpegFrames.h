@@ -8,11 +8,14 @@
 // number of frames before a position is exact, and each frame holds a fixed number of
 // samples, so stepping over the headers (reading four bytes a frame, no decoding; about 4 ms for an hour of audio)
 // places a cut on the exact sample.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace av {
+
+class MpegFileReader;
 
 struct MpegFrameHeader {
     int version = 0;      // 10 = MPEG 1, 20 = MPEG 2, 25 = MPEG 2.5
@@ -43,10 +46,21 @@ struct MpegFrameSearch {
 // The Xing (or "Info") frame that LAME and FFmpeg write before the audio frames: the
 // stream's frame count and, in its LAME extension, the encoder delay and the padding
 // at the end, in samples.
+//
+// LAME and FFmpeg (which encodes with LAME, or copies a stream) count the audio frames
+// after the Xing frame, not the Xing frame itself, and give as the byte count the bytes
+// from the start of the Xing frame to the end of the last audio frame (ID3v2 before it
+// and closing tags after it left out).
 struct LameTag {
     std::int64_t frames = 0;
     int encoderDelay = 0;
     int endPadding = 0;
+    bool constantRate = false;       // an "Info" frame: every audio frame has one bit rate
+    std::int64_t bytes = -1;         // -1 when the frame gives no byte count
+    bool hasToc = false;
+    // Where each percent of the frames begins, in 256ths of bytes.
+    std::array<std::uint8_t, 100> toc{};
+    std::int64_t position = -1;      // of the Xing frame (set by ReadLameTag)
 };
 
 // Reads the tag from a Xing/Info frame of frameBytes bytes at p. Returns nothing when
@@ -56,9 +70,17 @@ std::optional<LameTag> ParseLameTag(const std::uint8_t* p, std::int64_t frameByt
 // Finds the Xing/Info frame of a file: the first frame after any ID3v2 tag, when it
 // ends exactly where the first audio frame (at byte position firstAudioFrame) begins.
 std::optional<LameTag> ReadLameTag(const std::string& path, std::int64_t firstAudioFrame);
+std::optional<LameTag> ReadLameTag(MpegFileReader& file, std::int64_t firstAudioFrame);
+
+// Whether the remaining bytes at p (up to the end of the file) start a tag that closes
+// an MP3 file after its last frame: ID3v1 (the last 128 bytes, "TAG"), APEv2
+// ("APETAGEX") or Lyrics3 ("LYRICS"). p holds min(remaining, 8) bytes.
+bool IsClosingTag(const std::uint8_t* p, std::int64_t remaining);
 
 // Steps from the frame at byte position firstFrame over frameCount frames of the file.
 MpegFrameSearch FindMpegFrame(const std::string& path, std::int64_t firstFrame,
                               std::int64_t frameCount);
+// The same, through the caller's reader.
+MpegFrameSearch FindMpegFrame(MpegFileReader& file, std::int64_t firstFrame, std::int64_t frameCount);
 
 }  // namespace av

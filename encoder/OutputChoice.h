@@ -1,5 +1,8 @@
 #pragma once
 // What the encoders allow, and how a request is fitted to it.
+#include "encoder/CommandLine.h"
+
+#include <cstdint>
 #include <vector>
 
 namespace av {
@@ -30,5 +33,24 @@ int AmrNbBitRate(double kbps);
 int AmrNbMode(int bitRate);
 
 constexpr int kAmrNbSampleRate = 8000;
+
+// What the encoder will be given, fitted to what the codec allows.
+struct OutputSettings {
+    Codec codec = Codec::Mp3;
+    Container container = Container::Mp3;
+    int sampleRate = 0;
+    int channels = 0;
+    int bitRate = 0;   // bit/s
+};
+
+// AMR-NB encoding delays the signal by the codec's 5 ms look-ahead (40 samples at
+// 8000 Hz), and an AMR file has no field that tells a player to skip them. To keep the
+// cut on its sample, the encoder is given the selection moved later by that much;
+// returns the shift in samples of the source's rate (0 for MP3, whose delay the
+// LAME tag declares).
+std::int64_t EncoderLeadSamples(const OutputSettings& settings, int sourceRate);
+
+// The settings for a request and a source of the given rate and channel count.
+OutputSettings ChooseOutput(const Request& request, int sourceRate, int sourceChannels);
 
 }  // namespace av

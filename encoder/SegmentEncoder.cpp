@@ -22,10 +22,6 @@ namespace av {
 namespace {
 
 constexpr int kIoBufferSize = 64 * 1024;
-constexpr double kDefaultMp3Kbps = 128;
-constexpr double kDefaultAmrKbps = 12.2;
-constexpr double kDefaultAacKbps = 128;
-constexpr double kDefaultVorbisKbps = 128;
 
 // The FFmpeg encoder for a codec, and how a missing one is told.
 struct EncoderName {
@@ -102,42 +98,6 @@ struct SegmentEncoder::Output {
         return pos < 0 ? AVERROR(errno) : std::int64_t(pos);
     }
 };
-
-OutputSettings ChooseOutput(const Request& request, int sourceRate, int sourceChannels)
-{
-    OutputSettings settings;
-    settings.codec = request.codec;
-    settings.container = request.container;
-    const int channels = std::clamp(request.channels.value_or(sourceChannels), 1, 2);
-    switch (request.codec) {
-    case Codec::Mp3:
-        settings.sampleRate = NearestAllowed(request.sampleRate.value_or(sourceRate), Mp3SampleRates());
-        settings.channels = channels;
-        settings.bitRate = Mp3BitRate(request.bitRateKbps.value_or(kDefaultMp3Kbps), settings.sampleRate);
-        break;
-    case Codec::AmrNb:
-        settings.sampleRate = kAmrNbSampleRate;
-        settings.channels = 1;
-        settings.bitRate = AmrNbBitRate(request.bitRateKbps.value_or(kDefaultAmrKbps));
-        break;
-    case Codec::Aac:
-    case Codec::Vorbis:
-        settings.sampleRate = NearestAllowed(request.sampleRate.value_or(sourceRate), AacVorbisSampleRates());
-        settings.channels = channels;
-        settings.bitRate = int(std::lround(
-            request.bitRateKbps.value_or(request.codec == Codec::Aac ? kDefaultAacKbps : kDefaultVorbisKbps) * 1000));
-        break;
-    }
-    return settings;
-}
-
-std::int64_t EncoderLeadSamples(const OutputSettings& settings, int sourceRate)
-{
-    constexpr int kAmrNbLookAheadMs = 5;
-    if (settings.codec != Codec::AmrNb)
-        return 0;
-    return std::int64_t(sourceRate) * kAmrNbLookAheadMs / 1000;
-}
 
 SegmentEncoder::SegmentEncoder(const OutputSettings& settings, TargetFile& target, const LevelShape& shape)
     : settings_(settings), target_(target), shape_(shape), output_(std::make_unique<Output>()),
@@ -219,6 +179,24 @@ void SegmentEncoder::Check(int rc)
     throw ToolError("Encoding failed: " + ErrorText(rc));
 }
 
+namespace {
+
+// Whether a block's channel layout is the one the resampler was made for. A layout that
+// names no channels (a WAV file tells only how many) was made the default layout of that
+// many channels, and is the same as long as the count is.
+bool SameLayout(const AVChannelLayout& block, const AVChannelLayout& resampled)
+{
+    if (block.order != AV_CHANNEL_ORDER_UNSPEC)
+        return av_channel_layout_compare(&block, &resampled) == 0;
+    AVChannelLayout normal;
+    av_channel_layout_default(&normal, block.nb_channels);
+    const bool same = av_channel_layout_compare(&normal, &resampled) == 0;
+    av_channel_layout_uninit(&normal);
+    return same;
+}
+
+}  // namespace
+
 void SegmentEncoder::StartResampler(const AVFrame& block)
 {
     av_channel_layout_uninit(&inLayout_);
@@ -239,7 +217,7 @@ void SegmentEncoder::StartResampler(const AVFrame& block)
 void SegmentEncoder::Write(const AVFrame& block, int offset, int count)
 {
     const bool sameInput = resampler_ && block.sample_rate == inRate_ && block.format == inFormat_ &&
-                           av_channel_layout_compare(&block.ch_layout, &inLayout_) == 0;
+                           SameLayout(block.ch_layout, inLayout_);
     if (!sameInput) {
         if (resampler_)
             DrainResampler();

@@ -17,6 +17,8 @@
 #include "encoder/CommandLine.h"
 #include "encoder/LevelShape.h"
 #include "encoder/LoudnessMeter.h"
+#include "encoder/NativeExport.h"
+#include "encoder/NativeSource.h"
 #include "encoder/ProgressChannel.h"
 #include "encoder/SegmentEncoder.h"
 #include "encoder/Selection.h"
@@ -29,11 +31,16 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <fcntl.h>
 #include <new>
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 namespace {
 
@@ -49,11 +56,6 @@ void DetachStandardInput()
     }
 }
 
-// The highest true peak that a selection made loud may reach, and what is kept below it
-// before encoding: lossy coding adds up to about a decibel to the peaks of sharp attacks.
-constexpr double kTruePeakCeilingDb = -1.0;
-constexpr double kCodingHeadroomDb = 1.0;
-
 // The message as one printable line: a path may hold line breaks or control bytes.
 void Report(const std::string& message)
 {
@@ -66,11 +68,13 @@ void Report(const std::string& message)
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
-int Run(const std::vector<std::string>& args)
+// The export through the FFmpeg libraries: every source and output that the native
+// path does not take. file is the source already opened, or nullptr when opening it
+// failed (AudioSource then opens it again and tells why).
+int RunWithFfmpeg(const av::Request& request, std::unique_ptr<media::SourceFile> file)
 {
-    const av::Request request = av::ParseCommandLine(args);
-    av::CheckTargetMayBeReplaced(request.source, request.target);
-    av::AudioSource source(request.source);
+    av_log_set_level(AV_LOG_QUIET);
+    av::AudioSource source = file ? av::AudioSource(std::move(file), request.source) : av::AudioSource(request.source);
     const av::OutputSettings settings = av::ChooseOutput(request, source.sampleRate(), source.channels());
     const av::Selection selection =
         av::MovedLater(av::SelectionFor(request.startSeconds, request.lengthSeconds, source.sampleRate()),
@@ -91,7 +95,7 @@ int Run(const std::vector<std::string>& args)
             progress.Advance(count);
         });
         const double gainDb = av::LoudnessGainDb(meter.IntegratedLoudness(), meter.TruePeakDb(),
-                                                 *request.loudnessLufs, kTruePeakCeilingDb - kCodingHeadroomDb);
+                                                 *request.loudnessLufs, av::kTruePeakCeilingDb - av::kCodingHeadroomDb);
         gain = std::pow(10.0, gainDb / 20);
         source.Rewind();
     }
@@ -113,6 +117,34 @@ int Run(const std::vector<std::string>& args)
     return 0;
 }
 
+int Run(const std::vector<std::string>& args)
+{
+    const av::Request request = av::ParseCommandLine(args);
+    av::CheckTargetMayBeReplaced(request.source, request.target);
+    std::unique_ptr<media::SourceFile> file;
+    try {
+        file = std::make_unique<media::SourceFile>(request.source);
+    } catch (const media::SourceError&) {
+        return RunWithFfmpeg(request, nullptr);
+    }
+    // The common path: a plain MP3, WAV or FLAC source written as MP3 or AMR, read and
+    // encoded without the FFmpeg libraries. Whatever it cannot vouch for is handed to
+    // the FFmpeg path before anything has been written.
+    if (av::NativeEncoderFor(request)) {
+        if (auto native = av::OpenNativeSource(*file)) {
+            const av::OutputSettings settings = av::ChooseOutput(request, native->sampleRate(), native->channels());
+            const av::Selection selection = av::MovedLater(
+                av::SelectionFor(request.startSeconds, request.lengthSeconds, native->sampleRate()),
+                av::EncoderLeadSamples(settings, native->sampleRate()));
+            if (native->Prepare(selection)) {
+                av::RunNativeExport(request, settings, selection, *native);
+                return 0;
+            }
+        }
+    }
+    return RunWithFfmpeg(request, std::move(file));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -121,8 +153,6 @@ int main(int argc, char** argv)
     // A write past the file-size limit then fails with EFBIG, which is told like any
     // other failure, instead of ending the program without a word.
     std::signal(SIGXFSZ, SIG_IGN);
-    // FFmpeg's log is quieted when its libraries are loaded, on the first use
-    // (media/FfmpegLibraries.h): a run that decodes nothing never loads them.
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const av::ToolError& error) {

@@ -12,6 +12,8 @@ build_packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev  # FFmpeg libraries: decoding, the encoder tool
   libavcodec-extra                            # FFmpeg's LAME MP3, OpenCORE AMR-NB and libvorbis encoders
   libebur128-dev                              # loudness and true peak (EBU R128) for "Make it loud"
+  libmpg123-dev libsndfile1-dev libsoxr-dev   # the encoder tool's common path: MP3, WAV/FLAC decoding, resampling
+  libmp3lame-dev libopencore-amrnb-dev        # the encoder tool's common path: MP3 and AMR-NB encoding
   fonts-dejavu-core                           # the sans-serif font of the skin
   libfftw3-dev                                # FFTW: the spectra of the song's hook finder
 )

@@ -3,6 +3,7 @@
 // cut starts (to the sample, with a fixture whose pitch changes every second), and
 // how failures are told and what they leave behind.
 #include "encoder/FfmpegPtr.h"
+#include "encoder/MpegFrameLocator.h"
 #include "encoder/MpegFrames.h"
 #include "encoder/OutputChoice.h"
 
@@ -427,6 +428,72 @@ TEST_F(PitchTest, NegativeStartAndEndOfSource)
     }
 }
 
+// --- cuts late in longer MP3 files: the frame is found by a jump --------------------
+
+// Three-minute pitch fixtures at 256 kbit/s, long enough that the frame locator jumps to a
+// late cut instead of walking to it: one of constant rate (an Info frame) and one of
+// variable rate (a Xing frame; LAME with 256 kbit/s as its least rate).
+class LongSourceCutTest : public ::testing::TestWithParam<const char*> {
+protected:
+    static constexpr int kSeconds = 180;
+    static void SetUpTestSuite()
+    {
+        dir_ = new fixtures::ScratchDir;
+        ok_ = MakePitchFixture(dir_->file("cbr.mp3"), kSeconds, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "256k"}) &&
+              MakePitchFixture(dir_->file("pitch.wav"), kSeconds, 44100, 2, {}) &&
+              RunTool({"lame", "--quiet", "-V", "0", "-b", "256", dir_->file("pitch.wav"), dir_->file("vbr.mp3")})
+                      .exitCode == 0;
+    }
+    static void TearDownTestSuite()
+    {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static fixtures::ScratchDir* dir_;
+    static bool ok_;
+};
+fixtures::ScratchDir* LongSourceCutTest::dir_ = nullptr;
+bool LongSourceCutTest::ok_ = false;
+
+TEST_P(LongSourceCutTest, LateCutStartsOnTheSampleAndEndsWithTheSource)
+{
+    ASSERT_TRUE(ok_);
+    const std::string source = dir_->file(GetParam());
+    const std::string target = dir_->file("cut.mp3");
+
+    // The frame half a second before 00:02:50 is found by a jump, not by the walk.
+    const auto probe = RunTool({"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "packet=pos",
+                                "-read_intervals", "%+#1", "-of", "csv=p=0", source});
+    ASSERT_EQ(probe.exitCode, 0);
+    const std::int64_t first = std::stoll(probe.standardOutput);
+    av::MpegLocateReport report;
+    const auto search = av::LocateMpegFrame(source, first, std::int64_t(169.5 * 44100) / 1152, &report);
+    EXPECT_EQ(search.result, av::MpegFrameSearch::Found);
+    EXPECT_TRUE(report.method == av::MpegLocateMethod::ConstantRate ||
+                report.method == av::MpegLocateMethod::FromTheEnd);
+
+    ToolResult r = RunAv(Mp3Line(source, "00:02:50", "00:00:03", target));
+    ASSERT_EQ(r.exitCode, 0) << r.standardError;
+    const AudioFile whole = ReadAudio(source);
+    std::vector<std::int16_t> output = ReadAudio(target).samples;
+    const int second = 171;
+    const auto reference = FindPitchChange(whole.samples, whole.sampleRate, second, PitchAt(second - 1), PitchAt(second));
+    const auto found = FindPitchChange(output, 44100, 1.0, PitchAt(second - 1), PitchAt(second));
+    ASSERT_TRUE(reference && found);
+    EXPECT_NEAR(*found, *reference - 170, 0.005);
+
+    // Two seconds before the end, for ten: as long as decoding the whole source leaves.
+    r = RunAv(Mp3Line(source, "00:02:58", "00:00:10", target));
+    ASSERT_EQ(r.exitCode, 0) << r.standardError;
+    output = ReadAudio(target).samples;
+    EXPECT_NEAR(double(output.size()), double(whole.samples.size()) - 178.0 * 44100, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Jumps, LongSourceCutTest, ::testing::Values("cbr.mp3", "vbr.mp3"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param).substr(0, 3);
+                         });
+
 // --- ringtones for phones of today: M4R and Ogg, fades and loudness --------------------
 
 std::vector<std::string> M4rLine(const std::string& source, const std::string& start, const std::string& length,
@@ -547,6 +614,45 @@ INSTANTIATE_TEST_SUITE_P(
         name.erase(std::remove(name.begin(), name.end(), '.'), name.end());
         return name;
     });
+
+// A WAV file tells no channel layout, only a channel count. Resampled from 48 kHz, its
+// sine must come out whole: no break where one decoded block ends and the next begins
+// (a resampler started afresh for every block drops and adds samples there, and the
+// sine then no longer fits: over 60 % of its amplitude is left).
+TEST(RingtoneFile, ResampledWavIsContinuousAcrossBlocks)
+{
+    fixtures::ScratchDir dir;
+    const std::string source = dir.file("sine48k.wav");
+    ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "sine=frequency=500:sample_rate=48000:duration=4",
+                       "-ac", "2", "-c:a", "pcm_s16le", source})
+                  .exitCode,
+              0);
+    for (const OutputKind& kind : {kOgg, kM4r}) {
+        SCOPED_TRACE(kind.name);
+        const std::string target = dir.file(std::string("cut") + kind.extension);
+        const ToolResult r = RunAv(kind.line(source, "00:00:01", "00:00:02", target));
+        ASSERT_EQ(r.exitCode, 0) << r.standardError;
+        const std::vector<std::int16_t> out = ReadAudio(target).samples;
+        ASSERT_GT(out.size(), 60000u);
+        // The sine fitted over the middle (least squares at its known frequency); what
+        // is left is the coding noise, far below the sine, unless the sine breaks.
+        const double w = 2 * M_PI * 500 / 44100;
+        double ss = 0, sc = 0, cc = 0, ys = 0, yc = 0;
+        const std::size_t from = 4410, to = out.size() - 4410;
+        for (std::size_t i = from; i < to; ++i) {
+            const double s = std::sin(w * double(i)), c = std::cos(w * double(i)), y = out[i];
+            ss += s * s; sc += s * c; cc += c * c; ys += y * s; yc += y * c;
+        }
+        const double det = ss * cc - sc * sc;
+        const double a = (ys * cc - yc * sc) / det, b = (yc * ss - ys * sc) / det;
+        const double amplitude = std::hypot(a, b);
+        double worst = 0;
+        for (std::size_t i = from; i < to; ++i)
+            worst = std::max(worst, std::abs(out[i] - a * std::sin(w * double(i)) - b * std::cos(w * double(i))));
+        ASSERT_GT(amplitude, 1000);
+        EXPECT_LT(worst / amplitude, 0.1);
+    }
+}
 
 // The phone's own tools take an MPEG-4 audio file of brand "M4A " with AAC-LC at 128 kbit/s
 // whose edit list skips the encoder's delay; the Ogg file carries no loop tag.
