@@ -27,6 +27,7 @@
 #include "app/mainunit.h"
 #include "audio/MPGTools.h"
 #include "audio/MediaPlayer.h"
+#include "media/FfmpegLibraries.h"
 #include "platform/Dialogs.h"
 #include "platform/FileExtension.h"
 #include "platform/LocaleTime.h"
@@ -82,6 +83,8 @@ QString BitRateText(int64_t bitsPerSecond)
 
 void TMainForm::btnOpenClick(QObject*)
 {
+    // While the user picks a file, the decoder's libraries are loaded in the background.
+    media::StartLoadingFfmpeg();
     const auto answer = Dialogs::Current().OpenFile(this, {OpenFilter(), QString(), false, OpenDialogStart()});
     if (!answer)
         return;

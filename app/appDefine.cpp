@@ -10,5 +10,8 @@ TApplicationInfo AppInfo;
 bool ExtractResourceToFile(const QString& ResType, const QString& ResName, const QString& DestFile)
 {
     const auto bytes = LoadResource(ResType, ResName);
-    return bytes && ReplaceFileContents(DestFile.toStdString(), *bytes, 0700);
+    if (!bytes)
+        return false;
+    const std::string path = DestFile.toStdString();
+    return FileHoldsContents(path, *bytes, 0700) || ReplaceFileContents(path, *bytes, 0700, false);
 }

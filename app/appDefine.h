@@ -28,6 +28,8 @@ inline const char* const kDefaultHomepage = "https://tallowick.org/";
 
 // Writes the bytes of the named resource (type and name without regard to case) to
 // DestFile, with its run bit, replacing any earlier file only once the new one is
-// complete. True on success; false when the resource is missing or the file cannot be
-// written, in which case an earlier file stays as it was.
+// complete; a file of ours that already holds exactly these bytes with the run bit is
+// left as it is. True on success; false when the resource is missing or the file cannot
+// be written, in which case an earlier file stays as it was. This runs at every start,
+// before anything runs the file, so start-up does not wait for it to reach the disk.
 bool ExtractResourceToFile(const QString& ResType, const QString& ResName, const QString& DestFile);

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "app/Skin.h"
 #include "app/appDefine.h"
 #include "audio/HookAnalysis.h"
 #include "audio/LevelAnalysis.h"
@@ -42,6 +43,10 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     setFixedSize(kClientWidth, kClientHeight);
     // A local audio file dropped anywhere on the window opens (app/OpenFromOutside.cpp).
     setAcceptDrops(true);
+    StartReadingSkin();
+    // The skin's font before the controls, so that the labels are measured once, in the
+    // font they show (app/Skin.cpp sets the same font again).
+    setFont(SkinFont(kSkinFontPixels));
     CreateControls();
     LoadSkin();
     ConnectChrome();

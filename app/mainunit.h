@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <future>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -178,6 +180,9 @@ private:
     void MakeButtonsReachable();
     // Sets the play cursor; playback in progress stops and goes on from it.
     void PlaceCursor(int32_t column);
+    // Starts reading the pictures the window shows first, on a thread of their own while
+    // the controls are made; LoadSkin takes them (app/Skin.cpp).
+    void StartReadingSkin();
     // The skin's pictures, fonts and colours (app/Skin.cpp).
     void LoadSkin();
     // The chrome handlers above (app/mainchrome.cpp).
@@ -186,6 +191,8 @@ private:
     TLabel* MakeLabel(const QString& name, const QRect& geometry, const QString& text, bool autoSize = false);
     TMouseEffectImage* MakeButton(const QString& name, const QRect& geometry, const QString& hint);
 
+    // The pictures StartReadingSkin reads, by file name.
+    std::future<std::map<QString, TPicture>> firstPictures_;
     bool firstShowDone_ = false;
     // Whether the status bar has told that playback is silent (told once).
     bool silenceTold_ = false;

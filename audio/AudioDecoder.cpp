@@ -52,6 +52,8 @@ std::string RefusalText(const media::SourceError& error)
         return kNotAudioFileText;
     case media::SourceError::Kind::Cancelled:
         return kCancelledText;
+    case media::SourceError::Kind::NoLibraries:
+        return error.what();
     case media::SourceError::Kind::CannotOpen:
     case media::SourceError::Kind::Failed:
         break;

@@ -1,47 +1,16 @@
 #include "audio/AudioOutput.h"
 
 #include "audio/AudioBuffer.h"
+#include "audio/SoundDevice.h"
 
-#include <QAudioFormat>
-#include <QAudioSink>
-#include <QIODevice>
-#include <QMetaObject>
-#include <algorithm>
-
-// The sink's view of the queue: a sequential device that hands out whole frames and
-// reports its end once the queue has ended and been emptied. The sound server's own thread
-// may ask atEnd(), which the queue answers under its lock.
-class PcmQueueDevice : public QIODevice {
-public:
-    PcmQueueDevice(PcmQueue* queue, int frameBytes, qint64 expectedBytes, QObject* parent)
-        : QIODevice(parent), queue_(queue), frameBytes_(frameBytes), expectedBytes_(expectedBytes)
-    {
-    }
-
-    bool isSequential() const override { return true; }
-    // The whole length of what will come, so that the sink does not wait to prebuffer more
-    // than a short stretch will ever hold.
-    qint64 size() const override { return expectedBytes_; }
-    qint64 bytesAvailable() const override { return qint64(queue_->Available()) + QIODevice::bytesAvailable(); }
-    bool atEnd() const override { return queue_->Drained(); }
-    int64_t ConsumedFrames() const { return consumedBytes_ / frameBytes_; }
-
-protected:
-    qint64 readData(char* data, qint64 maxSize) override
-    {
-        const qint64 whole = maxSize - maxSize % frameBytes_;
-        const size_t got = queue_->Pop(reinterpret_cast<uint8_t*>(data), size_t(whole));
-        consumedBytes_ += qint64(got);
-        return qint64(got);
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    PcmQueue* queue_;
-    int frameBytes_;
-    qint64 expectedBytes_;
-    qint64 consumedBytes_ = 0;
-};
+#include <QFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 
 // ---- null output
 
@@ -93,85 +62,114 @@ bool NullAudioOutput::Finished()
 
 // ---- device output
 
-DeviceAudioOutput::DeviceAudioOutput(const QAudioDevice& device, QObject* parent)
-    : AudioOutput(parent), device_(device)
+// The resource of the embedded module, made known outside any namespace as Qt wants.
+static void InitSoundResource()
+{
+    Q_INIT_RESOURCE(sound);
+}
+
+namespace {
+
+// The embedded module's bytes, written into an anonymous file in memory and opened from
+// there: no file is written to disk and none needs to be installed.
+OpenSoundDeviceFunction LoadSoundModule(std::string& error)
+{
+    InitSoundResource();
+    QFile module(QStringLiteral(":/modules/sound"));
+    if (!module.open(QIODevice::ReadOnly)) {
+        error = "the sound module is missing from the program";
+        return nullptr;
+    }
+    const QByteArray bytes = module.readAll();
+    const int fd = memfd_create("tallowick-sound", MFD_CLOEXEC);
+    if (fd < 0) {
+        error = std::string("memfd_create: ") + std::strerror(errno);
+        return nullptr;
+    }
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = std::string("writing the sound module: ") + std::strerror(errno);
+            close(fd);
+            return nullptr;
+        }
+        written += n;
+    }
+    // The library stays loaded for the life of the process; its mapping outlives the file.
+    void* handle = dlopen(("/proc/self/fd/" + std::to_string(fd)).c_str(), RTLD_NOW | RTLD_LOCAL);
+    close(fd);
+    if (!handle) {
+        const char* why = dlerror();
+        error = why ? why : "the sound module cannot be opened";
+        return nullptr;
+    }
+    auto open = reinterpret_cast<OpenSoundDeviceFunction>(dlsym(handle, kOpenSoundDeviceName));
+    if (!open)
+        error = "the sound module has no " + std::string(kOpenSoundDeviceName);
+    return open;
+}
+
+// The module's function, loaded on the first call; null for good when it cannot be.
+OpenSoundDeviceFunction SoundModule()
+{
+    static const OpenSoundDeviceFunction open = [] {
+        std::string error;
+        const OpenSoundDeviceFunction loaded = LoadSoundModule(error);
+        if (!loaded)
+            std::fprintf(stderr, "Sound output unavailable: %s\n", error.c_str());
+        return loaded;
+    }();
+    return open;
+}
+
+}  // namespace
+
+std::unique_ptr<DeviceAudioOutput> DeviceAudioOutput::Open(int& sampleRate, int& channels, QObject* parent)
+{
+    const OpenSoundDeviceFunction open = SoundModule();
+    if (!open)
+        return nullptr;
+    int rate = sampleRate;
+    int count = channels;
+    std::unique_ptr<SoundDevice> device(open(&rate, &count));
+    if (!device)
+        return nullptr;
+    sampleRate = rate;
+    channels = count;
+    return std::unique_ptr<DeviceAudioOutput>(new DeviceAudioOutput(std::move(device), parent));
+}
+
+DeviceAudioOutput::DeviceAudioOutput(std::unique_ptr<SoundDevice> device, QObject* parent)
+    : AudioOutput(parent), device_(std::move(device))
 {
 }
 
-DeviceAudioOutput::~DeviceAudioOutput()
-{
-    Stop();
-}
+DeviceAudioOutput::~DeviceAudioOutput() = default;
 
 bool DeviceAudioOutput::Start(PcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames)
 {
-    Stop();
-    queue_ = queue;
-    sampleRate_ = sampleRate;
-    failed_ = false;
-    const int frameBytes = channels * int(sizeof(int16_t));
-
-    QAudioFormat format;
-    format.setSampleRate(sampleRate);
-    format.setChannelCount(channels);
-    format.setSampleFormat(QAudioFormat::Int16);
-
-    source_ = new PcmQueueDevice(queue, frameBytes, expectedFrames * frameBytes, this);
-    source_->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    // The sink stops asking once it finds the queue empty; the decoding thread's next bytes
-    // wake it again through readyRead, delivered on this object's thread.
-    PcmQueueDevice* source = source_;
-    queue->SetStarvedCallback([source] {
-        QMetaObject::invokeMethod(source, [source] { emit source->readyRead(); }, Qt::QueuedConnection);
-    });
-
-    sink_ = new QAudioSink(device_, format, this);
-    sink_->setBufferSize(qsizetype(format.bytesForDuration(qint64(kDeviceBufferMs) * 1000)));
-    sink_->start(source_);
-    if (sink_->state() == QAudio::StoppedState || sink_->error() == QAudio::OpenError ||
-        sink_->error() == QAudio::FatalError) {
-        Stop();
-        return false;
-    }
-    return true;
+    return device_->Start(queue, sampleRate, channels, expectedFrames);
 }
 
 void DeviceAudioOutput::Stop()
 {
-    if (queue_)
-        queue_->SetStarvedCallback(nullptr);
-    queue_ = nullptr;
-    QAudioSink* sink = sink_;
-    PcmQueueDevice* source = source_;
-    sink_ = nullptr;
-    source_ = nullptr;
-    if (sink) {
-        sink->stop();
-        delete sink;
-    }
-    delete source;
+    device_->Stop();
 }
 
 int64_t DeviceAudioOutput::PlayedFrames()
 {
-    if (!sink_ || !source_)
-        return 0;
-    // What the sink reports as processed is what the server has played out, less its
-    // latency; it can never be more than was handed to the sink.
-    const int64_t heard = sink_->processedUSecs() * sampleRate_ / 1000000;
-    return std::min(heard, source_->ConsumedFrames());
+    return device_->PlayedFrames();
 }
 
 bool DeviceAudioOutput::Finished()
 {
-    if (!sink_ || !queue_)
-        return false;
-    return queue_->Drained() && PlayedFrames() >= source_->ConsumedFrames();
+    return device_->Finished();
 }
 
 bool DeviceAudioOutput::Failed()
 {
-    if (sink_ && sink_->state() == QAudio::StoppedState && sink_->error() != QAudio::NoError)
-        failed_ = true;
-    return failed_;
+    return device_->Failed();
 }

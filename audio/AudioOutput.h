@@ -1,17 +1,17 @@
 #pragma once
-// Where the media player's PCM goes: the sound device through Qt Multimedia's QAudioSink,
-// or, where there is no sound device, a null output that takes the audio at the speed a
+// Where the media player's PCM goes: the sound device through Qt Multimedia's QAudioSink
+// (in a module loaded on the first playback through a device, audio/SoundDevice.h), or,
+// where there is no sound device, a null output that takes the audio at the speed a
 // device would play it. Both read signed 16-bit interleaved PCM from a PcmQueue and tell
 // how much of it has been heard, so the player's positions, modes and end of playback
 // behave the same with either. Main thread only.
-#include <QAudioDevice>
 #include <QElapsedTimer>
 #include <QObject>
 #include <cstdint>
+#include <memory>
 
 class PcmQueue;
-class QAudioSink;
-class PcmQueueDevice;
+class SoundDevice;
 
 class AudioOutput : public QObject {
     Q_OBJECT
@@ -54,11 +54,15 @@ private:
     int64_t stalledNs_ = 0;  // time the queue was empty before its end; not heard
 };
 
-// Plays through a QAudioSink on the given device, pulling from the queue.
+// Plays through a QAudioSink on the system's sound output, pulling from the queue.
 class DeviceAudioOutput : public AudioOutput {
     Q_OBJECT
 public:
-    explicit DeviceAudioOutput(const QAudioDevice& device, QObject* parent = nullptr);
+    // The default sound output (or the first) for 16-bit PCM at sampleRate and channels,
+    // which become the device's preferred rate and channels when it cannot take them; null
+    // when there is no sound output, none takes either format, or the sound module cannot
+    // be loaded (the reason on standard error, once).
+    static std::unique_ptr<DeviceAudioOutput> Open(int& sampleRate, int& channels, QObject* parent = nullptr);
     ~DeviceAudioOutput() override;
     bool Start(PcmQueue* queue, int sampleRate, int channels, int64_t expectedFrames) override;
     void Stop() override;
@@ -66,18 +70,8 @@ public:
     bool Finished() override;
     bool Failed() override;
 
-    // How much audio the sound server is asked to hold ahead, in milliseconds. The sink is
-    // topped up from this thread's event loop every few tens of milliseconds; what it holds
-    // must outlast the loop being held up on a busy machine, or the sound breaks off and
-    // resumes with a gap. Positions come from what the server has played, so holding more
-    // moves nothing.
-    static constexpr int kDeviceBufferMs = 500;
-
 private:
-    QAudioDevice device_;
-    PcmQueue* queue_ = nullptr;
-    QAudioSink* sink_ = nullptr;
-    PcmQueueDevice* source_ = nullptr;
-    int sampleRate_ = 0;
-    bool failed_ = false;
+    DeviceAudioOutput(std::unique_ptr<SoundDevice> device, QObject* parent);
+
+    std::unique_ptr<SoundDevice> device_;
 };

@@ -1,5 +1,7 @@
 #include "audio/HookFinder.h"
 
+#include "audio/FftwLibrary.h"
+
 #include <fftw3.h>
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <mutex>
 #include <new>
 #include <numeric>
+#include <stdexcept>
 
 namespace {
 
@@ -151,6 +154,10 @@ void CentreAndNormalise(std::vector<float>& values, int n, const std::vector<cha
 HookFinder::HookFinder(const std::vector<float>& samples, int sampleRate, const std::atomic<bool>* cancel)
     : rate_(std::max(sampleRate, 1))
 {
+    // FFTW is opened by the first analysis, not at the program's start.
+    std::string why;
+    if (!audio::LoadFftw(&why))
+        throw std::runtime_error("FFTW cannot be loaded (" + why + ")");
     duration_ = double(samples.size()) / rate_;
     ComputeFrames(samples, cancel);
     if (cancel && cancel->load())

@@ -5,12 +5,9 @@
 #include "audio/AudioOutput.h"
 #include "base/UniqueFd.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
-#include <QMediaDevices>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <algorithm>
@@ -21,10 +18,6 @@
 #include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 namespace {
 
@@ -66,9 +59,9 @@ struct TMediaPlayer::OpenJob {
 TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent)
 {
     setVisible(false);
-    // What the decoder has to say about a damaged or odd file reaches the user through
-    // the player's errors; its running commentary has no place on the terminal.
-    av_log_set_level(AV_LOG_QUIET);
+    // The FFmpeg libraries are loaded by the first open, which also quiets their log
+    // (media/FfmpegLibraries.h): what the decoder has to say about a damaged or odd file
+    // reaches the user through the player's errors.
     pollTimer_.setInterval(kPollIntervalMs);
     connect(&pollTimer_, &QTimer::timeout, this, &TMediaPlayer::OnPollTimer);
     lingerTimer_.setSingleShot(true);
@@ -269,27 +262,9 @@ void TMediaPlayer::StartPlayback(int32_t fromMs, int32_t toMs)
     int sampleRate = decoder_->SourceSampleRate();
     int channels = decoder_->SourceChannels();
     std::unique_ptr<AudioOutput> output;
-    if (!UseNullOutput() && !QMediaDevices::audioOutputs().isEmpty()) {
-        QAudioDevice device = QMediaDevices::defaultAudioOutput();
-        if (device.isNull())
-            device = QMediaDevices::audioOutputs().first();
-        QAudioFormat format;
-        format.setSampleFormat(QAudioFormat::Int16);
-        format.setSampleRate(sampleRate);
-        format.setChannelCount(channels);
-        if (!device.isFormatSupported(format)) {
-            // The device cannot take the file's own rate or channels: the decoder converts
-            // to what the device prefers.
-            const QAudioFormat preferred = device.preferredFormat();
-            format.setSampleRate(preferred.sampleRate());
-            format.setChannelCount(preferred.channelCount());
-        }
-        if (device.isFormatSupported(format)) {
-            sampleRate = format.sampleRate();
-            channels = format.channelCount();
-            output = std::make_unique<DeviceAudioOutput>(device);
-        }
-    }
+    // The device output may ask the decoder to convert to what the device prefers.
+    if (!UseNullOutput())
+        output = DeviceAudioOutput::Open(sampleRate, channels);
     decoder_->SetOutputFormat(sampleRate, channels);
 
     auto playback = std::make_unique<Playback>();

@@ -135,7 +135,7 @@ int AtomicFileWriter::Write(const void* data, std::size_t size)
 
 int AtomicFileWriter::Flush(mode_t mode)
 {
-    if (fchmod(fd_.get(), mode) != 0 || fsync(fd_.get()) != 0)
+    if (fchmod(fd_.get(), mode) != 0 || (options_.syncToDisk && fsync(fd_.get()) != 0))
         return errno;
     return 0;
 }

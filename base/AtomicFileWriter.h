@@ -29,6 +29,10 @@ public:
         Method method = Method::Unnamed;
         // Whether a signal that ends the program removes a named temporary file.
         bool removeOnSignal = false;
+        // Whether Flush waits until the file has reached the disk. A file that is written
+        // anew before every use need not: after a crash it is written again before it is
+        // used, and until then every reader sees the whole file.
+        bool syncToDisk = true;
     };
 
     explicit AtomicFileWriter(std::string target);
@@ -50,7 +54,8 @@ public:
     // Writes all of the bytes at the current position. Returns 0 or the errno.
     int Write(const void* data, std::size_t size);
 
-    // Gives the file its permissions and flushes it to the disk. Returns 0 or the errno.
+    // Gives the file its permissions and flushes it to the disk (see syncToDisk). Returns 0
+    // or the errno.
     int Flush(mode_t mode);
 
     // Puts the flushed file in place of the target in one step and closes it. Returns 0

@@ -42,6 +42,8 @@ std::string OpenFailure(const std::string& path, const media::SourceError& error
         return CannotRead(path, ErrorText(error.averror()));
     case media::SourceError::Kind::NotRegularFile:
         return CannotRead(path, "It is not a regular file");
+    case media::SourceError::Kind::NoLibraries:
+        return CannotRead(path, error.what());
     case media::SourceError::Kind::Failed:
         if (error.averror() == AVERROR(EIO))
             return CannotRead(path, ErrorText(error.averror()));

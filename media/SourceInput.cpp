@@ -1,5 +1,7 @@
 #include "media/SourceInput.h"
 
+#include "media/FfmpegLibraries.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -32,6 +34,8 @@ SourceError::SourceError(Kind kind, int averror)
       averror_(averror)
 {
 }
+
+SourceError::SourceError(Kind kind, const std::string& text) : std::runtime_error(text), kind_(kind), averror_(0) {}
 
 SourceFile::SourceFile(const std::string& path) : path_(path)
 {
@@ -135,6 +139,10 @@ private:
 SourceInput::SourceInput(const SourceFile& file, CancelFlag cancel)
     : reader_(std::make_unique<Reader>(file, std::move(cancel)))
 {
+    // Every source is opened here, so this is where the libraries are first loaded.
+    std::string why;
+    if (!LoadFfmpeg(&why))
+        throw SourceError(SourceError::Kind::NoLibraries, "The FFmpeg libraries cannot be loaded (" + why + ")");
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
     if (!buffer)
         throw std::bad_alloc();

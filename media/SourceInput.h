@@ -33,8 +33,10 @@ public:
         NotAudioFormat,  // a format that is not an audio file, or reading ran past its bound
         Cancelled,       // the cancel flag was set
         Failed,          // FFmpeg refused the data; averror() tells why
+        NoLibraries,     // the FFmpeg libraries cannot be loaded; what() tells why
     };
     SourceError(Kind kind, int averror);
+    SourceError(Kind kind, const std::string& text);
     Kind kind() const { return kind_; }
     // FFmpeg's error code (AVERROR(errno) for the system's errors); 0 when none applies.
     int averror() const { return averror_; }
@@ -74,7 +76,8 @@ public:
     // The demuxers that are accepted, as FFmpeg names them.
     static const char* const kAudioFormats;
 
-    // Throws SourceError (NotAudioFormat, Cancelled, Failed) or std::bad_alloc.
+    // Loads the FFmpeg libraries first (media/FfmpegLibraries.h).
+    // Throws SourceError (NoLibraries, NotAudioFormat, Cancelled, Failed) or std::bad_alloc.
     explicit SourceInput(const SourceFile& file, CancelFlag cancel = nullptr);
     ~SourceInput();
     SourceInput(const SourceInput&) = delete;

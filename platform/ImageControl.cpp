@@ -5,6 +5,29 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+class TPicture::PendingFile {
+public:
+    // A 2x drawing is read as an image of device pixel ratio 2.
+    PendingFile(const QString& path, bool doubled) : path_(path), doubled_(doubled) {}
+
+    const TPicture& Picture()
+    {
+        if (!read_) {
+            read_ = true;
+            picture_ = TPicture::FromFile(path_);
+            if (doubled_ && !picture_.image_.isNull())
+                picture_.image_.setDevicePixelRatio(2);
+        }
+        return picture_;
+    }
+
+private:
+    QString path_;
+    bool doubled_;
+    bool read_ = false;
+    TPicture picture_;
+};
+
 TPicture::TPicture(const QImage& image, PictureFormat format)
     : image_(image), format_(image.isNull() ? PictureFormat::None : format)
 {
@@ -20,16 +43,61 @@ TPicture TPicture::FromFile(const QString& path)
     return TPicture(image, kind == "jpeg" || kind == "jpg" ? PictureFormat::Jpeg : PictureFormat::Bitmap);
 }
 
+TPicture TPicture::Deferred(const QString& path, const QString& doublePath)
+{
+    TPicture picture;
+    picture.pending_ = std::make_shared<PendingFile>(path, false);
+    picture.pendingDouble_ = std::make_shared<PendingFile>(doublePath, true);
+    return picture;
+}
+
+PictureFormat TPicture::Format() const
+{
+    return pending_ ? pending_->Picture().format_ : format_;
+}
+
+const QImage& TPicture::Image() const
+{
+    return pending_ ? pending_->Picture().image_ : image_;
+}
+
+QImage& TPicture::Image()
+{
+    // The image may be drawn on: it becomes this copy's own.
+    if (pending_) {
+        const TPicture& read = pending_->Picture();
+        image_ = read.image_;
+        format_ = read.format_;
+        pending_.reset();
+    }
+    return image_;
+}
+
+const QImage& TPicture::DoubleImage() const
+{
+    // A picture that does not exist has no 2x drawing either.
+    if (!pendingDouble_ || Image().isNull())
+        return doubleImage_;
+    return pendingDouble_->Picture().image_;
+}
+
 void TPicture::SetDoubleImage(const QImage& image)
 {
+    pendingDouble_.reset();
     doubleImage_ = image;
     if (!doubleImage_.isNull())
         doubleImage_.setDevicePixelRatio(2);
 }
 
+void TPicture::SetDeferredDoubleImage(const QString& path)
+{
+    doubleImage_ = QImage();
+    pendingDouble_ = std::make_shared<PendingFile>(path, true);
+}
+
 const QImage& TPicture::ImageFor(qreal devicePixelRatio) const
 {
-    return devicePixelRatio > 1 && !doubleImage_.isNull() ? doubleImage_ : image_;
+    return devicePixelRatio > 1 && !DoubleImage().isNull() ? DoubleImage() : Image();
 }
 
 TImage::TImage(QWidget* parent) : QWidget(parent)

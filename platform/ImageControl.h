@@ -19,26 +19,38 @@ public:
     TPicture(const QImage& image, PictureFormat format);
     // Reads a JPEG or BMP file (or Qt resource); empty when it cannot be read.
     static TPicture FromFile(const QString& path);
+    // The picture of a JPEG or BMP file (or Qt resource) with its 2x drawing from a second
+    // file, each read when it is first asked for: the 2x one only for a screen at 200 %.
+    // Copies share what has been read. For pictures of the main thread only.
+    static TPicture Deferred(const QString& path, const QString& doublePath);
 
-    bool Empty() const { return image_.isNull(); }
-    PictureFormat Format() const { return format_; }
-    const QImage& Image() const { return image_; }
-    QImage& Image() { return image_; }
+    bool Empty() const { return Image().isNull(); }
+    PictureFormat Format() const;
+    const QImage& Image() const;
+    QImage& Image();
     // Logical size: that of the 1x image, whatever screen the picture is shown on.
-    int Width() const { return image_.width(); }
-    int Height() const { return image_.height(); }
+    int Width() const { return Image().width(); }
+    int Height() const { return Image().height(); }
 
     // The same picture drawn at twice the resolution (device pixel ratio 2), for screens
     // at 200 %; empty when there is none.
-    const QImage& DoubleImage() const { return doubleImage_; }
+    const QImage& DoubleImage() const;
     void SetDoubleImage(const QImage& image);
+    // The 2x drawing is read from this file when first asked for (see Deferred).
+    void SetDeferredDoubleImage(const QString& path);
     // The image to draw on a screen of the given device pixel ratio.
     const QImage& ImageFor(qreal devicePixelRatio) const;
 
 private:
+    // A picture file not read yet, shared by the copies of a deferred picture.
+    class PendingFile;
+
     QImage image_;
     QImage doubleImage_;
     PictureFormat format_ = PictureFormat::None;
+    // While set, these stand for image_ (with format_) and doubleImage_.
+    std::shared_ptr<PendingFile> pending_;
+    std::shared_ptr<PendingFile> pendingDouble_;
 };
 
 class TImage : public QWidget {

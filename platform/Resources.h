@@ -12,9 +12,14 @@
 QString FindResource(const QString& type, const QString& name);
 std::optional<QByteArray> LoadResource(const QString& type, const QString& name);
 
+// True when the path names (without following a link) a regular file of this user with
+// one name only, these permissions and exactly these bytes.
+bool FileHoldsContents(const std::string& path, const QByteArray& bytes, mode_t mode);
+
 // Writes the bytes to the file through a new file in the same folder that has no name
 // until it is complete and then replaces it in one step, so that a copy of the file
 // that another process is running or reading is never changed under it, and a failed
 // or killed write leaves any earlier file as it was and no temporary file behind.
-// Returns whether the file was replaced.
-bool ReplaceFileContents(const std::string& path, const QByteArray& bytes, mode_t mode);
+// Unless syncToDisk, it does not wait for the file to reach the disk (for a file that is
+// written anew before every use). Returns whether the file was replaced.
+bool ReplaceFileContents(const std::string& path, const QByteArray& bytes, mode_t mode, bool syncToDisk = true);

@@ -9,6 +9,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <unistd.h>
 
 #include "app/appDefine.h"
 #include "app/mainunit.h"
@@ -82,6 +84,65 @@ TEST_F(StartupTest, RewritesTheToolAtEveryStart)
     fixtures::WriteFile(tool, "damaged");
     { TMainForm second; }
     EXPECT_EQ(fixtures::ReadFile(tool), original);
+}
+
+TEST_F(StartupTest, KeepsItsOwnUnchangedToolAndReplacesAnyOther)
+{
+    ScopedRuntimeDir env(scratch.path());
+    const std::string tool = scratch.file("Quimbrel/av");
+    { TMainForm first; }
+    const std::string original = fixtures::ReadFile(tool);
+    ASSERT_FALSE(original.empty());
+    const auto inodeOf = [](const std::string& path) {
+        struct stat info {};
+        lstat(path.c_str(), &info);
+        return info.st_ino;
+    };
+    fixtures::ScratchDir elsewhere;
+    struct Case {
+        const char* name;
+        std::function<void()> change;  // done to the tool before the next start
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"unchanged", [] {}, false},
+        {"another mode", [&] { chmod(tool.c_str(), 0755); }, true},
+        {"a byte more", [&] { fixtures::WriteFile(tool, original + "x"); chmod(tool.c_str(), 0700); }, true},
+        {"a byte changed",
+         [&] {
+             std::string changed = original;
+             changed[changed.size() / 2] = char(changed[changed.size() / 2] ^ 1);
+             fixtures::WriteFile(tool, changed);
+             chmod(tool.c_str(), 0700);
+         },
+         true},
+        {"a second name", [&] { link(tool.c_str(), elsewhere.file("av").c_str()); }, true},
+        {"a link to a copy",
+         [&] {
+             fixtures::WriteFile(elsewhere.file("copy"), original);
+             chmod(elsewhere.file("copy").c_str(), 0700);
+             std::filesystem::remove(tool);
+             symlink(elsewhere.file("copy").c_str(), tool.c_str());
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Each case starts from the tool as a start leaves it.
+        { TMainForm again; }
+        const auto before = inodeOf(tool);
+        c.change();
+        { TMainForm next; }
+        if (!c.replaced) {
+            EXPECT_EQ(inodeOf(tool), before);
+        }
+        struct stat info {};
+        ASSERT_EQ(lstat(tool.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode));
+        EXPECT_EQ(info.st_mode & 07777, 0700u);
+        EXPECT_EQ(info.st_nlink, 1u);
+        EXPECT_EQ(fixtures::ReadFile(tool), original);
+    }
 }
 
 TEST_F(StartupTest, NeverWritesIntoAFolderOthersCouldChange)
