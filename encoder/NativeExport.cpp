@@ -5,6 +5,7 @@
 #include "encoder/LevelShape.h"
 #include "encoder/LoudnessMeter.h"
 #include "encoder/ProgressChannel.h"
+#include "encoder/ReadAhead.h"
 #include "encoder/RateConverter.h"
 #include "encoder/SampleGuard.h"
 #include "encoder/ShapedFeed.h"
@@ -69,8 +70,11 @@ void RunNativeExport(const Request& request, const OutputSettings& settings, con
     else
         encoder = std::make_unique<LameMp3Encoder>(settings, target);
     ShapedFeed feed(*encoder, LevelShape(gain, fadeSamples), settings.channels);
-    const std::int64_t taken = ReadConverted(source, selection, settings, progress,
-                                             [&](const float* samples, int frames) { feed.Write(samples, frames); });
+    // Decoding runs beside the encoder, which takes most of the time.
+    const std::int64_t taken = ReadAhead(
+        settings.channels,
+        [&](const SampleSink& sink) { return ReadConverted(source, selection, settings, progress, sink); },
+        [&](const float* samples, int frames) { feed.Write(samples, frames); });
     if (taken == 0 && !source.metAudio())
         throw ToolError("The source holds no audio that can be decoded");
     if (taken == 0)
