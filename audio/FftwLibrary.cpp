@@ -1,12 +1,13 @@
 #include "audio/FftwLibrary.h"
 
+#include "base/SharedLibrary.h"
+
 #include <fftw3.h>
 
 #include <array>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <mutex>
 
 // Every FFTW function the hook finder calls: its result, its name, its parameters and
@@ -57,18 +58,14 @@ LoadState& State()
 // The library stays open for the life of the process.
 std::string Load(std::array<void*, kFunctionCount>& addresses)
 {
-    void* handle = dlopen(kLibraryName, RTLD_LAZY | RTLD_LOCAL);
-    if (!handle) {
-        const char* why = dlerror();
-        return why ? why : std::string(kLibraryName) + ": cannot be opened";
-    }
+    std::string why;
+    void* library = base::OpenSharedLibrary(kLibraryName, why);
+    if (!library)
+        return why;
     for (int i = 0; i < kFunctionCount; ++i) {
-        dlerror();
-        addresses[i] = dlsym(handle, kFunctionNames[i]);
-        if (!addresses[i]) {
-            const char* why = dlerror();
-            return why ? why : std::string(kLibraryName) + ": no function " + kFunctionNames[i];
-        }
+        addresses[i] = base::FindSharedFunction(library, kLibraryName, kFunctionNames[i], why);
+        if (!addresses[i])
+            return why;
     }
     return {};
 }

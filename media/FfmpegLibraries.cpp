@@ -1,10 +1,11 @@
 #include "media/FfmpegLibraries.h"
 
+#include "base/SharedLibrary.h"
+
 #include <array>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <mutex>
 #include <thread>
 
@@ -157,20 +158,17 @@ std::string Load(const FfmpegLibraryNames& names, std::array<void*, kFunctionCou
     const std::array<const std::string*, kLibraryCount> sonames = {&names.avutil, &names.swresample, &names.avcodec,
                                                                    &names.avformat};
     std::array<void*, kLibraryCount> handles{};
+    std::string why;
     for (int i = 0; i < kLibraryCount; ++i) {
-        handles[i] = dlopen(sonames[i]->c_str(), RTLD_LAZY | RTLD_LOCAL);
-        if (!handles[i]) {
-            const char* why = dlerror();
-            return why ? why : *sonames[i] + ": cannot be opened";
-        }
+        handles[i] = base::OpenSharedLibrary(*sonames[i], why);
+        if (!handles[i])
+            return why;
     }
     for (int i = 0; i < kFunctionCount; ++i) {
-        dlerror();
-        addresses[i] = dlsym(handles[kFunctions[i].library], kFunctions[i].name);
-        if (!addresses[i]) {
-            const char* why = dlerror();
-            return why ? why : *sonames[kFunctions[i].library] + ": no function " + kFunctions[i].name;
-        }
+        const int library = kFunctions[i].library;
+        addresses[i] = base::FindSharedFunction(handles[library], *sonames[library], kFunctions[i].name, why);
+        if (!addresses[i])
+            return why;
     }
     return {};
 }
