@@ -17,6 +17,8 @@
 // cuts (which decode the whole file up to the start) by cross-correlating the outputs.
 //
 //   av_bench [work-folder [runs [cold]]]      (default /tmp/tallowick-av-bench, 9 runs, warm)
+#include "bench/support/Programs.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -32,60 +34,18 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
-
-// Runs a program with stdin from /dev/null and stdout/stderr to a file (or /dev/null).
-// Returns the exit status, -1 when it could not be started.
-int Run(const std::vector<std::string>& argv, const std::string& output = "/dev/null")
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid;
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Drops the file's pages from the page cache (written pages are flushed first).
-void DropFromPageCache(const std::string& path)
-{
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    fdatasync(fd);
-    posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    close(fd);
-}
 
 double TimedRun(const std::vector<std::string>& argv)
 {
     const auto start = std::chrono::steady_clock::now();
-    const int rc = Run(argv);
+    const int rc = bench::RunProgram(argv);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (rc != 0) {
         std::fprintf(stderr, "failed (%d): %s ...\n", rc, argv[0].c_str());
         std::exit(1);
     }
     return seconds;
-}
-
-bool Exists(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && info.st_size > 0;
 }
 
 std::vector<std::string> Ffmpeg(std::vector<std::string> args)
@@ -97,7 +57,7 @@ std::vector<std::string> Ffmpeg(std::vector<std::string> args)
 std::vector<float> DecodeMono(const std::string& path, const std::string& scratch)
 {
     const std::string raw = scratch + "/decoded.raw";
-    Run(Ffmpeg({"-i", path, "-ac", "1", "-f", "f32le", raw}));
+    bench::RunProgram(Ffmpeg({"-i", path, "-ac", "1", "-f", "f32le", raw}));
     std::vector<float> samples;
     if (FILE* f = std::fopen(raw.c_str(), "rb")) {
         float chunk[4096];
@@ -131,12 +91,6 @@ int BestLag(const std::vector<float>& a, const std::vector<float>& b, int from, 
     return best;
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -150,20 +104,20 @@ int main(int argc, char** argv)
     // The hour: a 7-second cycle of pitches (second k at 400 + 300 * (k mod 7) Hz),
     // looped and encoded once by LAME at 128 kbit/s (takes about half a minute).
     const std::string source = dir + "/hour-128k.mp3";
-    if (!Exists(source)) {
+    if (!bench::Exists(source)) {
         std::printf("making %s ...\n", source.c_str());
         std::fflush(stdout);
         const std::string cycle = dir + "/cycle.wav";
-        if (Run(Ffmpeg({"-f", "lavfi", "-i", "aevalsrc=sin(2*PI*(400+300*mod(floor(t)\\,7))*t):s=44100:d=7",
+        if (bench::RunProgram(Ffmpeg({"-f", "lavfi", "-i", "aevalsrc=sin(2*PI*(400+300*mod(floor(t)\\,7))*t):s=44100:d=7",
                         "-ac", "2", cycle})) != 0 ||
-            Run(Ffmpeg({"-stream_loop", "515", "-i", cycle, "-t", "3600", "-c:a", "libmp3lame", "-b:a", "128k",
+            bench::RunProgram(Ffmpeg({"-stream_loop", "515", "-i", cycle, "-t", "3600", "-c:a", "libmp3lame", "-b:a", "128k",
                         source})) != 0) {
             std::fprintf(stderr, "cannot make the source with ffmpeg\n");
             return 1;
         }
     }
     const std::string tenSeconds = dir + "/ten-seconds.wav";
-    if (!Exists(tenSeconds) && Run(Ffmpeg({"-i", source, "-ss", "00:00:20", "-t", "10", tenSeconds})) != 0) {
+    if (!bench::Exists(tenSeconds) && bench::RunProgram(Ffmpeg({"-i", source, "-ss", "00:00:20", "-t", "10", tenSeconds})) != 0) {
         std::fprintf(stderr, "cannot cut the WAV for LAME\n");
         return 1;
     }
@@ -214,8 +168,8 @@ int main(int argc, char** argv)
     for (int run = 0; run < runs; ++run) {
         for (const Case& c : cases) {
             if (cold) {
-                DropFromPageCache(source);
-                DropFromPageCache(tenSeconds);
+                bench::DropFromPageCache(source);
+                bench::DropFromPageCache(tenSeconds);
             }
             times[c.name].push_back(TimedRun(c.argv));
         }
@@ -226,7 +180,7 @@ int main(int argc, char** argv)
                 cold ? "cold" : "warm");
     for (const Case& c : cases) {
         const auto& t = times[c.name];
-        median[c.name] = Median(t);
+        median[c.name] = bench::Median(t);
         std::printf("%-28s %10.3f %10.3f %10.3f\n", c.name.c_str(), median[c.name],
                     *std::min_element(t.begin(), t.end()), *std::max_element(t.begin(), t.end()));
     }

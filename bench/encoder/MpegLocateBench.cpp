@@ -7,6 +7,8 @@
 // runs interleaved, and the bytes each read.
 //
 //   mpeg_locate_bench [work-folder [runs]]     (default /tmp/tallowick-locate-bench, 9 runs)
+#include "bench/support/Programs.h"
+
 #include "encoder/MpegFileReader.h"
 #include "encoder/MpegFrameLocator.h"
 #include "encoder/MpegFrames.h"
@@ -24,54 +26,7 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
-
-int Run(const std::vector<std::string>& argv)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool Exists(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// Writes the file's pages out and drops them from the page cache.
-bool DropFromCache(const std::string& path)
-{
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    fdatasync(fd);
-    const bool ok = posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
-    close(fd);
-    return ok;
-}
 
 // Reads the whole file, so that it is in the page cache.
 void Warm(const std::string& path)
@@ -160,15 +115,15 @@ int main(int argc, char** argv)
     const std::string hour = folder + "/hour-128k.mp3";
     const std::string minute = folder + "/minute-vbr.mp3";
     const std::string twenty = folder + "/twenty-minutes-vbr.mp3";
-    if (!Exists(hour) && Run({"ffmpeg", "-y", "-f", "lavfi", "-i", "sine=frequency=440:duration=3600", "-ac", "2",
+    if (!bench::Exists(hour) && bench::RunProgram({"ffmpeg", "-y", "-f", "lavfi", "-i", "sine=frequency=440:duration=3600", "-ac", "2",
                               "-c:a", "libmp3lame", "-b:a", "128k", hour}) != 0) {
         std::fprintf(stderr, "cannot make %s with ffmpeg\n", hour.c_str());
         return 1;
     }
-    if (!Exists(twenty) &&
-        (Run({"ffmpeg", "-y", "-f", "lavfi", "-i", "anoisesrc=c=pink:a=0.5:d=60", "-af",
+    if (!bench::Exists(twenty) &&
+        (bench::RunProgram({"ffmpeg", "-y", "-f", "lavfi", "-i", "anoisesrc=c=pink:a=0.5:d=60", "-af",
               "volume='0.05+0.95*abs(sin(t))':eval=frame", "-ac", "2", "-c:a", "libmp3lame", "-q:a", "4", minute}) != 0 ||
-         Run({"ffmpeg", "-y", "-stream_loop", "19", "-i", minute, "-c", "copy", twenty}) != 0)) {
+         bench::RunProgram({"ffmpeg", "-y", "-stream_loop", "19", "-i", minute, "-c", "copy", twenty}) != 0)) {
         std::fprintf(stderr, "cannot make %s with ffmpeg\n", twenty.c_str());
         return 1;
     }
@@ -188,13 +143,13 @@ int main(int argc, char** argv)
             if (!cold)
                 Warm(path);
             for (int run = 0; run < runs; ++run) {
-                if (cold && !DropFromCache(path)) {
+                if (cold && !bench::DropFromPageCache(path)) {
                     std::fprintf(stderr, "cannot drop %s from the page cache\n", path.c_str());
                     return 1;
                 }
                 walk = Walk(path, first, frame);
                 if (cold)
-                    DropFromCache(path);
+                    bench::DropFromPageCache(path);
                 locate = Locate(path, first, frame);
                 walkTimes.push_back(walk.seconds);
                 locateTimes.push_back(locate.seconds);
@@ -203,7 +158,7 @@ int main(int argc, char** argv)
                     return 1;
                 }
             }
-            const double w = Median(walkTimes) * 1000, l = Median(locateTimes) * 1000;
+            const double w = bench::Median(walkTimes) * 1000, l = bench::Median(locateTimes) * 1000;
             std::printf("%-24s %-9s %-5s %12.3f %12.3f %10.4f %12lld %12lld  %s\n", point.file, point.time,
                         cold ? "cold" : "warm", w, l, l / w, static_cast<long long>(walk.bytes),
                         static_cast<long long>(locate.bytes), MethodName(locate.method));

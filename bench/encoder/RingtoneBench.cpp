@@ -7,6 +7,8 @@
 // against the goal av <= 0.6 x ffmpeg.
 //
 //   ringtone_bench [work-folder [runs]]     (default /tmp/tallowick-ringtone-bench, 7 runs)
+#include "bench/support/Programs.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,52 +20,16 @@
 #include <sys/wait.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
-
-// Runs a program with its standard streams on /dev/null; returns its exit status.
-int Run(const std::vector<std::string>& argv)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 double TimedRun(const std::vector<std::string>& argv)
 {
     const auto start = std::chrono::steady_clock::now();
-    if (Run(argv) != 0) {
+    if (bench::RunProgram(argv) != 0) {
         std::fprintf(stderr, "failed: %s\n", argv[0].c_str());
         return -1;
     }
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-bool Exists(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
 }
 
 }  // namespace
@@ -74,8 +40,8 @@ int main(int argc, char** argv)
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
     mkdir(folder.c_str(), 0755);
     const std::string source = folder + "/ten-minutes.mp3";
-    if (!Exists(source) &&
-        Run({"ffmpeg", "-y", "-f", "lavfi", "-i", "anoisesrc=c=pink:a=0.2:d=600,aformat=channel_layouts=stereo",
+    if (!bench::Exists(source) &&
+        bench::RunProgram({"ffmpeg", "-y", "-f", "lavfi", "-i", "anoisesrc=c=pink:a=0.2:d=600,aformat=channel_layouts=stereo",
              "-ar", "44100", "-c:a", "libmp3lame", "-b:a", "128k", source}) != 0) {
         std::fprintf(stderr, "cannot make %s with ffmpeg\n", source.c_str());
         return 1;
@@ -104,7 +70,7 @@ int main(int argc, char** argv)
             avTimes.push_back(TimedRun(kind.av));
             ffmpegTimes.push_back(TimedRun(kind.ffmpeg));
         }
-        const double a = Median(avTimes), f = Median(ffmpegTimes);
+        const double a = bench::Median(avTimes), f = bench::Median(ffmpegTimes);
         const double ratio = a / f;
         std::printf("%s 30 s at 00:05:00: av %.3f s, ffmpeg -ss before -i %.3f s, ratio %.2f (goal <= 0.60) %s\n",
                     kind.name, a, f, ratio, ratio <= 0.6 ? "met" : "MISSED");
