@@ -34,18 +34,11 @@ using av::MpegLocateMethod;
 std::vector<std::int64_t> PacketPositions(const std::string& path)
 {
     const std::string bytes = fixtures::ReadFile(path);
-    const auto probe = fixtures::RunTool({"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries",
-                                          "packet=pos", "-of", "csv=p=0", path});
     std::vector<std::int64_t> positions;
-    std::istringstream lines(probe.standardOutput);
-    std::string line;
-    while (std::getline(lines, line))
-        if (!line.empty() && line[0] >= '0' && line[0] <= '9') {  // side data comes on lines of its own
-            const std::int64_t pos = std::stoll(line);
-            if (pos + 4 <= std::int64_t(bytes.size()) &&
-                av::ParseMpegFrameHeader(reinterpret_cast<const std::uint8_t*>(bytes.data()) + pos))
-                positions.push_back(pos);
-        }
+    for (const std::int64_t pos : fixtures::AudioPacketPositions(path))
+        if (pos + 4 <= std::int64_t(bytes.size()) &&
+            av::ParseMpegFrameHeader(reinterpret_cast<const std::uint8_t*>(bytes.data()) + pos))
+            positions.push_back(pos);
     return positions;
 }
 

@@ -23,26 +23,13 @@ struct LowRateCase {
 
 class MpegFramesLowRate : public ::testing::TestWithParam<LowRateCase> {};
 
-std::vector<std::int64_t> PacketPositions(const std::string& path)
-{
-    const auto probe = fixtures::RunTool({"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries",
-                                          "packet=pos", "-of", "csv=p=0", path});
-    std::vector<std::int64_t> positions;
-    std::istringstream lines(probe.standardOutput);
-    std::string line;
-    while (std::getline(lines, line))
-        if (!line.empty() && line[0] >= '0' && line[0] <= '9')  // side data comes on lines of its own
-            positions.push_back(std::stoll(line));
-    return positions;
-}
-
 TEST_P(MpegFramesLowRate, FindsFramesWhereTheDemuxerPutsThemAndReadsTheLameTag)
 {
     const LowRateCase& c = GetParam();
     fixtures::ScratchDir dir;
     const std::string file = dir.file(c.file);
     ASSERT_TRUE(fixtures::MakeTone(file, 4, c.sampleRate, c.channels, c.encoder));
-    const std::vector<std::int64_t> positions = PacketPositions(file);
+    const std::vector<std::int64_t> positions = fixtures::AudioPacketPositions(file);
     ASSERT_GT(positions.size(), 50u);
 
     const std::string bytes = fixtures::ReadFile(file);

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <poll.h>
 #include <spawn.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -137,6 +138,19 @@ void WriteFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+std::vector<std::int64_t> AudioPacketPositions(const std::string& path)
+{
+    const ToolResult probe = RunTool({"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "packet=pos",
+                                      "-of", "csv=p=0", path});
+    std::vector<std::int64_t> positions;
+    std::istringstream lines(probe.standardOutput);
+    std::string line;
+    while (std::getline(lines, line))
+        if (!line.empty() && line[0] >= '0' && line[0] <= '9')  // side data comes on lines of its own
+            positions.push_back(std::stoll(line));
+    return positions;
 }
 
 }  // namespace fixtures

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for tests that need real files: a private scratch folder and the
 // command-line tools (ffmpeg, sox) that make audio fixtures at test time.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ struct ToolResult {
 
 // Runs a program found on PATH with an argument vector (no shell) and waits for it.
 ToolResult RunTool(const std::vector<std::string>& argv);
+
+// The byte positions of the packets of the first audio stream, as ffprobe (FFmpeg's
+// demuxer, reading the file from its start) tells them.
+std::vector<std::int64_t> AudioPacketPositions(const std::string& path);
 
 // Runs ffmpeg quietly with the given arguments (after "-y -hide_banner -loglevel error").
 // Returns true when it exited with 0.
